@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The one test command: installs what is missing, builds with warnings as errors and runs
+# every test (unit, black-box, the resource checks, a bounded fuzzing run).
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build"
+cd "$root"
+
+scripts/install-deps.sh
+
+echo "== formatting"
+git ls-files -z -- '*.cpp' '*.h' | xargs -0 -r clang-format --dry-run --Werror
+
+echo "== build"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DUPDATE_WERROR=ON -DUPDATE_REQUIRE_WINDRES=ON
+cmake --build "$build" -j "$(nproc)"
+
+echo "== tests"
+export QT_QPA_PLATFORM=offscreen
+(cd "$build" && ctest --output-on-failure -j 2)
+
+echo "== fuzzing"
+scripts/fuzz.sh 30

@@ -1,0 +1,75 @@
+#include "Startup.h"
+
+#include "Configuration.h"
+#include "DialogChrome.h"
+#include "Directories.h"
+#include "InstanceGuard.h"
+#include "Report.h"
+#include "RunUpdate.h"
+#include "UpdateContext.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QObject>
+#include <QUrl>
+
+namespace {
+
+// Shows or reports a failure of start-up; in the interactive mode the host application is
+// started once the message has been closed.
+int failStartup(UpdateContext &context, const QString &title, const QString &text)
+{
+    if (context.mode == RunMode::Console) {
+        writeReport(false, false, text);
+        return 1;
+    }
+    showError(context.errorDialog, title, text, false);
+    launchHost(context.exePath);
+    return 1;
+}
+
+int runWithContext(int argc, char **argv)
+{
+    UpdateContext context;
+
+    const Configuration config = readConfiguration(context.appDir);
+    context.serverUrl = config.serverUrl;
+    context.errorDialog.setDownloadUrl(config.downloadUrl);
+    context.installDir = context.appDir;
+    context.cacheDir = config.cacheDir;
+    context.exePath = config.exePath;
+
+    const QString argument = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    context.mode = runModeFromArgument(argument);
+
+    if (context.mode == RunMode::Restart) {
+        launchHost(context.exePath);
+        return 1;
+    }
+
+    context.instanceGuard.setKey(instanceGuardKey());
+    if (!takeInstanceGuard(context.instanceGuard))
+        return failStartup(context, QObject::tr("启动"), QObject::tr("升级程序已运行"));
+
+    if (!QUrl(context.serverUrl, QUrl::TolerantMode).isValid())
+        return failStartup(context, QObject::tr("配置错误"),
+                           QObject::tr("升级地址不合法:%1").arg(context.serverUrl));
+
+    ensureDirectory(context.installDir);
+    context.installDir = installRootFor(context.installDir);
+    ensureDirectory(context.cacheDir);
+
+    return runUpdate(context);
+}
+
+} // namespace
+
+int startUpdater(int argc, char **argv)
+{
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
+    QApplication app(argc, argv);
+    registerUiResources();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon")));
+    return runWithContext(argc, argv);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "FileList.h"
+
+#include <QByteArray>
+#include <QString>
+
+struct UpdateContext;
+
+enum class CheckFailure
+{
+    NoFailure,
+    AddressInvalid, // the description address cannot be built
+    StepFailed,     // a download or the saved copy failed; the user may try again
+};
+
+// What one attempt's check found out.
+struct CheckResult
+{
+    CheckFailure failure = CheckFailure::NoFailure;
+    QString failureText;
+    int updateType = 1; // 0: optional; anything else: mandatory
+    QString version;
+    QString versionBaseUrl; // URL + folder + "/"
+    QByteArray listBytes;   // md5.txt exactly as downloaded
+    FileTable plan;         // entries to fetch; empty: up to date
+};
+
+// Fetches update.ini (keeping a copy in the cache directory) and the version's md5.txt, and
+// plans the files to fetch. In console mode it prints the first report.
+CheckResult checkForUpdate(UpdateContext &context);

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QTemporaryFile>
+
+#include <cstdio>
+#include <unistd.h>
+
+// Collects what the code under test writes to the process's standard output.
+class StdoutCapture
+{
+public:
+    StdoutCapture()
+    {
+        file.open();
+        std::fflush(stdout);
+        saved = dup(STDOUT_FILENO);
+        dup2(file.handle(), STDOUT_FILENO);
+    }
+    ~StdoutCapture() { release(); }
+
+    QByteArray text()
+    {
+        release();
+        file.seek(0);
+        return file.readAll();
+    }
+
+private:
+    void release()
+    {
+        if (saved < 0)
+            return;
+        std::fflush(stdout);
+        dup2(saved, STDOUT_FILENO);
+        close(saved);
+        saved = -1;
+    }
+
+    QTemporaryFile file;
+    int saved = -1;
+};

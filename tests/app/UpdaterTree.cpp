@@ -1,0 +1,94 @@
+#include "UpdaterTree.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTextStream>
+
+UpdaterTree::UpdaterTree(const QString &updaterFolder) : folder(updaterFolder)
+{
+    if (!rootDir.isValid())
+        return;
+    QDir dir = appDir();
+    if (!dir.mkpath(QStringLiteral(".")))
+        return;
+    if (!QFile::copy(QStringLiteral(UPDATE_EXE), updaterPath()))
+        return;
+
+    QFile host(hostPath());
+    if (!host.open(QIODevice::WriteOnly))
+        return;
+    // Written to a side file and renamed, so a reader never sees half a record.
+    host.write("#!/bin/sh\n"
+               "{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"$0.part\"\n"
+               "mv \"$0.part\" \"$0.record\"\n");
+    host.close();
+    host.setPermissions(host.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser);
+    valid = true;
+}
+
+QDir UpdaterTree::appDir() const
+{
+    const QDir base(QFileInfo(rootDir.path()).canonicalFilePath());
+    return QDir(folder.isEmpty() ? base.path() : base.filePath(folder));
+}
+
+QString UpdaterTree::updaterPath() const
+{
+    return appDir().filePath(QStringLiteral("update"));
+}
+
+QString UpdaterTree::hostPath() const
+{
+    return appDir().filePath(QStringLiteral("Host.exe"));
+}
+
+void UpdaterTree::writeConfig(const QByteArray &ini) const
+{
+    QFile file(appDir().filePath(QStringLiteral("system.cfg")));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(ini);
+}
+
+QProcessEnvironment UpdaterTree::environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    return env;
+}
+
+UpdaterTree::Result UpdaterTree::run(const QStringList &arguments, const QString &workingDir,
+                                     int timeoutMs) const
+{
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    process.setWorkingDirectory(workingDir.isEmpty() ? root().path() : workingDir);
+    process.start(updaterPath(), arguments);
+    Result result;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.crashed = process.exitStatus() != QProcess::NormalExit;
+    result.exitCode = process.exitCode();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+QProcess *UpdaterTree::start(const QStringList &arguments) const
+{
+    auto *process = new QProcess;
+    process->setProcessEnvironment(environment());
+    process->setWorkingDirectory(root().path());
+    process->start(updaterPath(), arguments);
+    return process;
+}
+
+QStringList UpdaterTree::hostRecord() const
+{
+    QFile file(hostPath() + QStringLiteral(".record"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}

@@ -1,0 +1,293 @@
+#include "StdoutCapture.h"
+#include "TestServer.h"
+#include "UpdateCheck.h"
+#include "UpdateContext.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(CheckFailure)
+Q_DECLARE_METATYPE(RunMode)
+
+namespace {
+
+const QByteArray OneFileList = "98500190b04fd23c7d3f96d6727fe128\t0000000300000000\tabc.dat\r\n";
+
+} // namespace
+
+class tst_UpdateCheck : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void requestPaths_data();
+    void requestPaths();
+    void description_data();
+    void description();
+    void failures_data();
+    void failures();
+    void descriptionPastTheLimit();
+    void copyCannotBeCreated();
+    void invalidDescriptionAddress();
+    void listAndPlan();
+    void firstConsoleReport_data();
+    void firstConsoleReport();
+
+private:
+    // A context whose directories lie in a fresh temporary tree.
+    void prepare(UpdateContext &context, const QString &serverUrl)
+    {
+        context.serverUrl = serverUrl;
+        context.installDir.setPath(tree->filePath(QStringLiteral("install")));
+        context.cacheDir.setPath(tree->filePath(QStringLiteral("cache")));
+        QDir().mkpath(context.installDir.path());
+        QDir().mkpath(context.cacheDir.path());
+    }
+    QString readFile(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    QScopedPointer<QTemporaryDir> tree;
+    QScopedPointer<CTestServer> server;
+};
+
+void tst_UpdateCheck::init()
+{
+    tree.reset(new QTemporaryDir);
+    server.reset(new CTestServer);
+    QVERIFY(server->isListening());
+}
+
+void tst_UpdateCheck::requestPaths_data()
+{
+    QTest::addColumn<QString>("urlPath");
+    QTest::addColumn<QByteArray>("description");
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QString>("baseSuffix");
+
+    QTest::newRow("trailing slash, default folder")
+        << "/srv/" << QByteArray("[Summary]\nUpdateType=1\n")
+        << QStringList{"/srv//update.ini", "/srv/Base//md5.txt"} << "/srv/Base/";
+    QTest::newRow("no trailing slash, folder New")
+        << "/srv" << QByteArray("[Version]\nFolder=New\n")
+        << QStringList{"/srv/update.ini", "/srvNew//md5.txt"} << "/srvNew/";
+    QTest::newRow("nested folder")
+        << "/a/b/" << QByteArray("[Version]\nFolder=v2/full\n")
+        << QStringList{"/a/b//update.ini", "/a/b/v2/full//md5.txt"} << "/a/b/v2/full/";
+}
+
+void tst_UpdateCheck::requestPaths()
+{
+    QFETCH(QString, urlPath);
+    QFETCH(QByteArray, description);
+    QFETCH(QStringList, paths);
+    QFETCH(QString, baseSuffix);
+
+    server->setRoute(paths.at(0), TestResponse::ok(description));
+    server->setRoute(paths.at(1), TestResponse::ok(QByteArray()));
+    UpdateContext context;
+    prepare(context, server->baseUrl() + urlPath);
+
+    const CheckResult result = checkForUpdate(context);
+    QCOMPARE(result.failure, CheckFailure::NoFailure);
+    QCOMPARE(server->requestedPaths(), paths);
+    QCOMPARE(result.versionBaseUrl, server->baseUrl() + baseSuffix);
+}
+
+void tst_UpdateCheck::description_data()
+{
+    QTest::addColumn<QByteArray>("description");
+    QTest::addColumn<int>("updateType");
+    QTest::addColumn<QString>("version");
+
+    QTest::newRow("empty file: defaults") << QByteArray() << 1 << QString();
+    QTest::newRow("optional") << QByteArray("[Summary]\nUpdateType=0\n") << 0 << QString();
+    QTest::newRow("other number") << QByteArray("[Summary]\nUpdateType=7\n") << 7 << QString();
+    QTest::newRow("not a number reads 0") << QByteArray("[Summary]\nUpdateType=soon\n") << 0
+                                          << QString();
+    QTest::newRow("version") << QByteArray("[Version]\nVersion=3.1.0.2\n") << 1 << "3.1.0.2";
+    QTest::newRow("escaped non-ASCII version")
+        << QByteArray("[Version]\nVersion=\"\\x7b2c\\x4e09\\x7248\"\n") << 1
+        << QString::fromUtf8("第三版");
+}
+
+void tst_UpdateCheck::description()
+{
+    QFETCH(QByteArray, description);
+    QFETCH(int, updateType);
+    QFETCH(QString, version);
+
+    server->setRoute(QStringLiteral("/u//update.ini"), TestResponse::ok(description));
+    server->setRoute(QStringLiteral("/u/Base//md5.txt"), TestResponse::ok(QByteArray()));
+    UpdateContext context;
+    prepare(context, server->baseUrl() + QStringLiteral("/u/"));
+
+    const CheckResult result = checkForUpdate(context);
+    QCOMPARE(result.failure, CheckFailure::NoFailure);
+    QCOMPARE(result.updateType, updateType);
+    QCOMPARE(result.version, version);
+    // The copy in the cache directory holds the bytes as served.
+    QFile copy(context.cacheDir.filePath(QStringLiteral("update.ini")));
+    QVERIFY(copy.open(QIODevice::ReadOnly));
+    QCOMPARE(copy.readAll(), description);
+}
+
+void tst_UpdateCheck::failures_data()
+{
+    QTest::addColumn<TestResponse>("descriptionAnswer");
+    QTest::addColumn<TestResponse>("listAnswer");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QString>("detail");
+    QTest::addColumn<QStringList>("paths");
+
+    const TestResponse goodDescription = TestResponse::ok("[Summary]\nUpdateType=1\n");
+    QTest::newRow("description 404")
+        << TestResponse::withStatus(404) << TestResponse::ok(OneFileList)
+        << QString::fromUtf8("下载升级描述文件失败:") << "Not Found"
+        << QStringList{"/u//update.ini"};
+    QTest::newRow("description redirect not followed")
+        << TestResponse::redirect(302, "/elsewhere") << TestResponse::ok(OneFileList)
+        << QString::fromUtf8("下载升级描述文件失败:") << QString()
+        << QStringList{"/u//update.ini"};
+    QTest::newRow("list 404") << goodDescription << TestResponse::withStatus(404)
+                              << QString::fromUtf8("下载更新列表文件失败:") << "Not Found"
+                              << QStringList{"/u//update.ini", "/u/Base//md5.txt"};
+    QTest::newRow("list cut short") << goodDescription << TestResponse::ok(OneFileList).cutAfter(20)
+                                    << QString::fromUtf8("下载更新列表文件失败:") << QString()
+                                    << QStringList{"/u//update.ini", "/u/Base//md5.txt"};
+}
+
+void tst_UpdateCheck::failures()
+{
+    QFETCH(TestResponse, descriptionAnswer);
+    QFETCH(TestResponse, listAnswer);
+    QFETCH(QString, prefix);
+    QFETCH(QString, detail);
+    QFETCH(QStringList, paths);
+
+    server->setRoute(QStringLiteral("/u//update.ini"), descriptionAnswer);
+    server->setRoute(QStringLiteral("/u/Base//md5.txt"), listAnswer);
+    server->setRoute(QStringLiteral("/elsewhere"), TestResponse::ok("[Summary]\n"));
+    UpdateContext context;
+    prepare(context, server->baseUrl() + QStringLiteral("/u/"));
+
+    const CheckResult result = checkForUpdate(context);
+    QCOMPARE(result.failure, CheckFailure::StepFailed);
+    QVERIFY2(result.failureText.startsWith(prefix), qPrintable(result.failureText));
+    QVERIFY2(result.failureText.size() > prefix.size(), "the reason must follow the prefix");
+    QVERIFY2(result.failureText.contains(detail), qPrintable(result.failureText));
+    QVERIFY(!result.failureText.contains(QString::fromUtf8("网络超时")));
+    QCOMPARE(server->requestedPaths(), paths);
+    QVERIFY(!QFileInfo::exists(context.installDir.filePath(QStringLiteral("update_md5.info"))));
+}
+
+void tst_UpdateCheck::descriptionPastTheLimit()
+{
+    server->setRoute(QStringLiteral("/u//update.ini"), TestResponse::ok("[Summary]\n").delayedBy(8000));
+    UpdateContext context;
+    prepare(context, server->baseUrl() + QStringLiteral("/u/"));
+    QElapsedTimer clock;
+    clock.start();
+    const CheckResult result = checkForUpdate(context);
+    QCOMPARE(result.failure, CheckFailure::StepFailed);
+    QCOMPARE(result.failureText, QString::fromUtf8("下载升级描述文件失败:网络超时"));
+    QVERIFY2(clock.elapsed() < 7500, "the 5-second limit must end the wait before the answer");
+}
+
+void tst_UpdateCheck::copyCannotBeCreated()
+{
+    server->setRoute(QStringLiteral("/u//update.ini"), TestResponse::ok("[Summary]\n"));
+    UpdateContext context;
+    prepare(context, server->baseUrl() + QStringLiteral("/u/"));
+    // A directory where the copy belongs cannot be opened as a file, even by root.
+    QVERIFY(context.cacheDir.mkdir(QStringLiteral("update.ini")));
+
+    const CheckResult result = checkForUpdate(context);
+    QCOMPARE(result.failure, CheckFailure::StepFailed);
+    const QString expectedStart = QString::fromUtf8("创建文件[%1]失败:")
+                                      .arg(context.cacheDir.absoluteFilePath(QStringLiteral("update.ini")));
+    QVERIFY2(result.failureText.startsWith(expectedStart), qPrintable(result.failureText));
+    QVERIFY(result.failureText.size() > expectedStart.size());
+    QCOMPARE(server->requestedPaths(), QStringList{"/u//update.ini"});
+}
+
+void tst_UpdateCheck::invalidDescriptionAddress()
+{
+    UpdateContext context;
+    // A port out of range: no request can be built, so none is sent.
+    prepare(context, QStringLiteral("http://127.0.0.1:99999"));
+    const CheckResult result = checkForUpdate(context);
+    QCOMPARE(result.failure, CheckFailure::AddressInvalid);
+    // An invalid QUrl has no text form, so nothing follows the colon.
+    QCOMPARE(result.failureText, QString::fromUtf8("升级描述文件地址不合法:"));
+    QVERIFY(server->requestedPaths().isEmpty());
+}
+
+void tst_UpdateCheck::listAndPlan()
+{
+    // Two entries; the installation already holds one of them.
+    const QByteArray list = QByteArray(OneFileList) +
+                            "d98c1dd404b2008f980980e97e42f8ec\t0000000000000000\tempty.txt\n"
+                            "not an entry\n";
+    server->setRoute(QStringLiteral("/u//update.ini"), TestResponse::ok("[Summary]\nUpdateType=0\n"));
+    server->setRoute(QStringLiteral("/u/Base//md5.txt"), TestResponse::ok(list));
+    UpdateContext context;
+    prepare(context, server->baseUrl() + QStringLiteral("/u/"));
+    QFile empty(context.installDir.filePath(QStringLiteral("empty.txt")));
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.close();
+
+    const CheckResult result = checkForUpdate(context);
+    QCOMPARE(result.failure, CheckFailure::NoFailure);
+    QCOMPARE(result.listBytes, list);
+    QCOMPARE(result.plan.keys(), QStringList{"abc.dat"});
+    QCOMPARE(result.plan.value(QStringLiteral("abc.dat")).size, quint64(3));
+}
+
+void tst_UpdateCheck::firstConsoleReport_data()
+{
+    QTest::addColumn<RunMode>("mode");
+    QTest::addColumn<QByteArray>("type");
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<QByteArray>("report");
+
+    const QByteArray noUpdate = "{\"errormsg\":\"\",\"success\":true,\"update\":false}";
+    const QByteArray update = "{\"errormsg\":\"\",\"success\":true,\"update\":true}";
+    QTest::newRow("mandatory, files to fetch") << RunMode::Console << QByteArray("1") << false << update;
+    QTest::newRow("optional, files to fetch") << RunMode::Console << QByteArray("0") << false << noUpdate;
+    QTest::newRow("mandatory, up to date") << RunMode::Console << QByteArray("1") << true << noUpdate;
+    QTest::newRow("interactive prints nothing") << RunMode::Interactive << QByteArray("1") << false
+                                                << QByteArray();
+}
+
+void tst_UpdateCheck::firstConsoleReport()
+{
+    QFETCH(RunMode, mode);
+    QFETCH(QByteArray, type);
+    QFETCH(bool, installed);
+    QFETCH(QByteArray, report);
+
+    server->setRoute(QStringLiteral("/u//update.ini"),
+                     TestResponse::ok("[Summary]\nUpdateType=" + type + "\n"));
+    server->setRoute(QStringLiteral("/u/Base//md5.txt"), TestResponse::ok(OneFileList));
+    UpdateContext context;
+    prepare(context, server->baseUrl() + QStringLiteral("/u/"));
+    context.mode = mode;
+    if (installed) {
+        QFile file(context.installDir.filePath(QStringLiteral("abc.dat")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("abc");
+    }
+
+    StdoutCapture capture;
+    const CheckResult result = checkForUpdate(context);
+    QCOMPARE(capture.text(), report);
+    QCOMPARE(result.failure, CheckFailure::NoFailure);
+}
+
+QTEST_MAIN(tst_UpdateCheck)
+#include "tst_updatecheck.moc"
