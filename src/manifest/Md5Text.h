@@ -6,7 +6,8 @@
 // The 32-character MD5 text: the digest as four little-endian 32-bit words, each "%08x".
 QByteArray md5Text(QByteArray data);
 
-// MD5 text of a raw 16-byte digest (as from QCryptographicHash::result()).
+// MD5 text of a raw 16-byte digest (as from QCryptographicHash::result()); empty for any other
+// length.
 QByteArray md5TextFromDigest(const QByteArray &digest);
 
 // True when `path` is a regular file that can be read and whose MD5 text equals `expected`
