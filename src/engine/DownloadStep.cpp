@@ -1,0 +1,205 @@
+#include "CDownloadThread.h"
+
+#include "DownloadSink.h"
+#include "Md5Text.h"
+#include "SafePath.h"
+
+#include <QFile>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrl>
+#include <QVariant>
+
+namespace {
+
+constexpr int AcceptedStatus = 200;
+
+// What the network layer may hold for one reply before it stops reading from the socket.
+constexpr qint64 ReadBufferBytes = 1024 * 1024;
+constexpr qint64 ChunkBytes = 64 * 1024;
+
+int statusOf(const QNetworkReply &reply)
+{
+    return reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+}
+
+} // namespace
+
+void CDownloadThread::downloadNext()
+{
+    // Valid cached files are skipped here without a trip through the event loop.
+    for (; currentIndex < files.size(); ++currentIndex) {
+        const FileEntry entry = files[currentIndex];
+        const QFileInfo cacheFile(cacheDir.absoluteFilePath(entry.path));
+
+        if (!isSafeListPath(entry.path)) {
+            reportFailure(cacheFile, tr("更新文件%1路径不合法").arg(entry.path));
+            return;
+        }
+        if (isValidInCache(cacheFile, entry)) {
+            continue;
+        }
+        if (!clearCachePlace(cacheFile)) {
+            reportFailure(cacheFile,
+                          tr("路径%1被占用，无法删除!").arg(cacheFile.absoluteFilePath()));
+            return;
+        }
+        sendRequest(entry, cacheFile);
+        return;
+    }
+    installFiles();
+}
+
+bool CDownloadThread::isValidInCache(const QFileInfo &cacheFile, const FileEntry &entry) const
+{
+    return !cacheFile.isSymLink() && cacheFile.isFile() &&
+           fileMatchesMd5(cacheFile.absoluteFilePath(), entry.md5);
+}
+
+// Makes room for the download. A stale regular file stays until the new data replaces it.
+bool CDownloadThread::clearCachePlace(const QFileInfo &cacheFile) const
+{
+    const QString path = cacheFile.absoluteFilePath();
+    // A link is removed, never followed: removing recursively through a link to a directory
+    // would empty a directory outside the cache.
+    if (cacheFile.isSymLink()) {
+        return QFile::remove(path);
+    }
+    if (cacheFile.isFile()) {
+        return true;
+    }
+    if (cacheFile.isDir()) {
+        return QDir(path).removeRecursively();
+    }
+    if (cacheFile.exists()) {
+        return QFile::remove(path);
+    }
+    // A directory that cannot be created shows up as the write failure once the data passed.
+    if (!cacheFile.absoluteDir().exists()) {
+        QDir().mkpath(cacheFile.absolutePath());
+    }
+    return true;
+}
+
+void CDownloadThread::sendRequest(const FileEntry &entry, const QFileInfo &cacheFile)
+{
+    emit downloadStarted(cacheFile, currentIndex, files.size());
+
+    QNetworkRequest request(QUrl(baseUrl + entry.path, QUrl::TolerantMode));
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
+    sink = std::make_unique<DownloadSink>(cacheDir);
+    QNetworkReply *reply = accessManager.get(request);
+    if (!reply) {
+        sink.reset();
+        reportFailure(cacheFile, tr("下载更新文件%1失败").arg(cacheFile.fileName()));
+        return;
+    }
+    // Back-pressure: the data is taken as it arrives, so memory stays bounded.
+    reply->setReadBufferSize(ReadBufferBytes);
+
+    connect(reply, &QNetworkReply::redirected, reply, [reply] { emit reply->redirectAllowed(); });
+    // Any byte received, headers included, shows the transfer is alive. These come before the
+    // data handler, which may end the transfer.
+    connect(reply, &QNetworkReply::metaDataChanged, &stallTimer, qOverload<>(&QTimer::start));
+    connect(reply, &QNetworkReply::redirected, &stallTimer, qOverload<>(&QTimer::start));
+    connect(reply, &QNetworkReply::readyRead, &stallTimer, qOverload<>(&QTimer::start));
+    connect(reply, &QNetworkReply::downloadProgress, &stallTimer, qOverload<>(&QTimer::start));
+    connect(reply, &QNetworkReply::readyRead, this, &CDownloadThread::receiveData);
+    connect(reply, &QNetworkReply::downloadProgress, this, &CDownloadThread::downloadProgress);
+    connect(reply, &QNetworkReply::finished, this, &CDownloadThread::onReplyFinished);
+
+    transfer = reply;
+    stalled = false;
+    stallTimer.start(stallTimeoutMs);
+}
+
+void CDownloadThread::receiveData()
+{
+    if (transfer && sender() == transfer) {
+        readAvailable(*transfer, *sink, true);
+    }
+}
+
+// Only the body of a 200 answer is kept; redirect and error bodies are read and dropped.
+void CDownloadThread::readAvailable(QNetworkReply &reply, DownloadSink &into,
+                                    bool abortWhenTooLarge)
+{
+    // An aborted reply is closed and has nothing left to read.
+    if (!reply.isOpen()) {
+        return;
+    }
+    const bool counts = statusOf(reply) == AcceptedStatus;
+    const quint64 expected = files[currentIndex].size;
+    char buffer[ChunkBytes];
+    for (;;) {
+        const qint64 got = reply.read(buffer, ChunkBytes);
+        if (got <= 0) {
+            return;
+        }
+        if (!counts) {
+            continue;
+        }
+        into.append(buffer, got);
+        if (abortWhenTooLarge && static_cast<quint64>(into.size()) > expected) {
+            // Finishes the reply at once; the size check then fails it.
+            reply.abort();
+            return;
+        }
+    }
+}
+
+void CDownloadThread::abortStalledTransfer()
+{
+    if (transfer) {
+        stalled = true;
+        transfer->abort();
+    }
+}
+
+void CDownloadThread::onReplyFinished()
+{
+    auto *reply = qobject_cast<QNetworkReply *>(sender());
+    if (!reply) {
+        return;
+    }
+    disconnect(reply, nullptr, this, nullptr);
+    disconnect(reply, nullptr, &stallTimer, nullptr);
+    stallTimer.stop();
+    transfer = nullptr;
+
+    acceptTransfer(*reply);
+    reply->deleteLater();
+}
+
+// Checks in the order status, size, MD5 text, write; the first failure ends the run.
+void CDownloadThread::acceptTransfer(QNetworkReply &reply)
+{
+    const FileEntry entry = files[currentIndex];
+    const QFileInfo cacheFile(cacheDir.absoluteFilePath(entry.path));
+    const std::unique_ptr<DownloadSink> received = std::move(sink);
+    readAvailable(reply, *received, false);
+
+    const int status = statusOf(reply);
+    if (status != AcceptedStatus || stalled) {
+        reportFailure(cacheFile, tr("下载更新文件%1网络错误：%2-%3")
+                                     .arg(cacheFile.fileName())
+                                     .arg(status)
+                                     .arg(reply.errorString()));
+        return;
+    }
+    if (static_cast<quint64>(received->size()) != entry.size) {
+        reportFailure(cacheFile, tr("下载更新文件%1大小不对").arg(cacheFile.fileName()));
+        return;
+    }
+    if (received->md5Text() != entry.md5) {
+        reportFailure(cacheFile, tr("更新文件%1校验不对").arg(cacheFile.fileName()));
+        return;
+    }
+    if (!received->moveTo(cacheFile.absoluteFilePath())) {
+        reportFailure(cacheFile, tr("更新文件%1写入失败").arg(cacheFile.fileName()));
+        return;
+    }
+    ++currentIndex;
+    downloadNext();
+}

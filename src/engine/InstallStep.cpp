@@ -1,0 +1,43 @@
+#include "CDownloadThread.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+
+void CDownloadThread::installFiles()
+{
+    for (const FileEntry &entry : qAsConst(files)) {
+        const QString source = cacheDir.absoluteFilePath(entry.path);
+        const QFileInfo installedFile(installDir.absoluteFilePath(entry.path));
+
+        if (installedFile.exists()) {
+            const QFileInfo asideFile(installDir.absoluteFilePath(entry.path + ".old"));
+            if (asideFile.exists() && !QFile::remove(asideFile.absoluteFilePath())) {
+                reportFailure(installedFile, tr("删除文件%1失败").arg(asideFile.fileName()));
+                return;
+            }
+            // The C runtime's rename also moves a directory that stands at the listed path.
+            if (::rename(QFile::encodeName(installedFile.absoluteFilePath()).constData(),
+                         QFile::encodeName(asideFile.absoluteFilePath()).constData()) != 0) {
+                reportFailure(installedFile, tr("重命名%1为%2失败")
+                                                 .arg(installedFile.absoluteFilePath(),
+                                                      asideFile.absoluteFilePath()));
+                return;
+            }
+        } else if (!installedFile.absoluteDir().exists() &&
+                   !installDir.mkpath(installedFile.absolutePath())) {
+            reportFailure(installedFile, tr("创建目录%1失败").arg(installedFile.absolutePath()));
+            return;
+        }
+
+        if (!QFile::rename(source, installedFile.absoluteFilePath())) {
+            reportFailure(installedFile, tr("覆盖文件%1失败").arg(installedFile.fileName()));
+            return;
+        }
+    }
+
+    success.store(true);
+    message = tr("更新成功");
+    endRun();
+}
