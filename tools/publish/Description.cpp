@@ -1,0 +1,76 @@
+#include "Description.h"
+
+#include "DisplayText.h"
+#include "FileNames.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSettings>
+#include <QTemporaryDir>
+
+namespace {
+
+const QString TypeKey = QStringLiteral("Summary/UpdateType");
+const QString FolderKey = QStringLiteral("Version/Folder");
+const QString VersionKey = QStringLiteral("Version/Version");
+
+} // namespace
+
+bool descriptionText(const Description &description, QByteArray &text, QString &errorText)
+{
+    // QSettings writes only to a file of its own, so it writes a scratch copy that is read back.
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        errorText =
+            QStringLiteral("cannot create a temporary folder: %1").arg(scratch.errorString());
+        return false;
+    }
+    const QString path = scratch.filePath(DescriptionFileName);
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        settings.setValue(TypeKey, description.updateType);
+        settings.setValue(FolderKey, description.folder);
+        settings.setValue(VersionKey, description.version);
+        settings.sync();
+        if (settings.status() != QSettings::NoError) {
+            errorText = QStringLiteral("cannot write %1").arg(shownPath(path));
+            return false;
+        }
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        errorText = QStringLiteral("cannot read %1: %2").arg(shownPath(path), file.errorString());
+        return false;
+    }
+    text = file.readAll();
+    return true;
+}
+
+bool writeDescriptionFile(const QString &path, const QByteArray &text, QString &errorText)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        errorText = QStringLiteral("cannot write %1: %2").arg(shownPath(path), file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool readDescription(const QString &path, Description &description, QString &errorText)
+{
+    if (!QFileInfo(path).isFile()) {
+        errorText = QStringLiteral("%1 is missing").arg(shownPath(path));
+        return false;
+    }
+    QSettings settings(path, QSettings::IniFormat);
+    if (settings.status() != QSettings::NoError) {
+        errorText = QStringLiteral("%1 cannot be read as an INI file").arg(shownPath(path));
+        return false;
+    }
+    const Description defaults;
+    description.updateType = settings.value(TypeKey, defaults.updateType).toInt();
+    description.folder = settings.value(FolderKey, defaults.folder).toString();
+    description.version = settings.value(VersionKey, defaults.version).toString();
+    return true;
+}

@@ -1,0 +1,111 @@
+#include "Commands.h"
+
+#include "DisplayText.h"
+#include "ExcludeFilter.h"
+#include "OutputPlace.h"
+#include "PathRules.h"
+#include "ProgressDisplay.h"
+#include "PublicationWriter.h"
+#include "PublishOptions.h"
+#include "ReleaseRules.h"
+#include "ReleaseScan.h"
+#include "ServerUrl.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTextStream>
+
+namespace {
+
+// Everything that can be refused before OUTPUT_DIR is touched, one message per problem.
+QStringList refusals(const PublishOptions &options, const ExcludeFilter &filter,
+                     QList<ReleaseFile> &files)
+{
+    QString errorText;
+    const QString folderProblem = folderNameProblem(options.folder);
+    if (!folderProblem.isEmpty()) {
+        return {QStringLiteral("--folder %1 %2").arg(shownPath(options.folder), folderProblem)};
+    }
+    if (!options.url.isEmpty() && !checkServerUrl(options.url, errorText)) {
+        return {errorText};
+    }
+    if (!checkSourceDir(options.sourceDir, errorText) ||
+        !checkOutputPlace(options.sourceDir, options.outputDir, errorText)) {
+        return {errorText};
+    }
+    QStringList problems;
+    files = scanRelease(options.sourceDir, filter, problems);
+    return problems + releaseProblems(files, options.pathCodec);
+}
+
+quint64 totalSize(const QList<ReleaseFile> &files)
+{
+    quint64 total = 0;
+    for (const ReleaseFile &file : files) {
+        total += file.size;
+    }
+    return total;
+}
+
+} // namespace
+
+int runPublish(const PublishOptions &options, QTextStream &out, QTextStream &err)
+{
+    QElapsedTimer clock;
+    clock.start();
+
+    ExcludeFilter filter;
+    QString errorText;
+    if (!filter.setPatterns(options.excludes, errorText)) {
+        err << "update-publish: " << errorText << '\n';
+        return 2;
+    }
+    Publication publication;
+    const QStringList problems = refusals(options, filter, publication.files);
+    if (!problems.isEmpty()) {
+        for (const QString &problem : problems) {
+            err << "Refused: " << problem << '\n';
+        }
+        err << "Nothing was written.\n";
+        return 1;
+    }
+
+    QStringList created;
+    if (!createOutputDirectory(options.outputDir, created, errorText)) {
+        err << "update-publish: " << errorText << '\n';
+        return 1;
+    }
+    publication.outputDir = options.outputDir;
+    publication.description.updateType = options.updateType;
+    publication.description.folder = options.folder;
+    publication.description.version = options.version;
+    publication.pathCodec = options.pathCodec;
+
+    ProgressDisplay display(err, publication.files.size(), totalSize(publication.files),
+                            !options.quiet && ProgressDisplay::standardErrorIsTerminal());
+    const auto progress = [&display](int filesDone, quint64 bytesDone) {
+        display.update(filesDone, bytesDone);
+    };
+    quint64 bytesWritten = 0;
+    QString warningText;
+    const bool written =
+        writePublication(publication, progress, bytesWritten, errorText, warningText);
+    display.finish();
+    if (!written) {
+        removeCreatedDirectories(created);
+        err << "update-publish: " << errorText << '\n'
+            << "Nothing was published; OUTPUT_DIR is as it was.\n";
+        return 1;
+    }
+    if (!warningText.isEmpty()) {
+        err << "Warning: " << warningText << '\n';
+    }
+
+    out << systemCfgUrlLine(options.url) << '\n'
+        << QStringLiteral("Published %1 files, %2 bytes, to %3 in %4 s.\n")
+               .arg(publication.files.size())
+               .arg(bytesWritten)
+               .arg(shownPath(QDir(options.outputDir).filePath(options.folder)))
+               .arg(double(clock.elapsed()) / 1000.0, 0, 'f', 2);
+    return 0;
+}

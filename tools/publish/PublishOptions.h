@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QTextCodec;
+
+enum class PublishCommand
+{
+    Publish,
+    Verify
+};
+
+struct PublishOptions
+{
+    PublishCommand command = PublishCommand::Publish;
+    QString sourceDir;
+    QString outputDir;
+    QString folder = QStringLiteral("Base");
+    QString version;
+    int updateType = 1;
+    QStringList excludes;
+    QString url;                     // empty when not given
+    QTextCodec *pathCodec = nullptr; // never nullptr after a successful parse
+    bool quiet = false;
+};
+
+enum class ParseOutcome
+{
+    Run,
+    Help,
+    Failed
+};
+
+// Reads the command line (arguments()[0] is the program). Help: `text` is the help to print.
+// Failed: `text` says what is wrong with the command line.
+ParseOutcome parseOptions(const QStringList &arguments, PublishOptions &options, QString &text);

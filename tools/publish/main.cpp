@@ -1,0 +1,28 @@
+#include "Commands.h"
+#include "PublishOptions.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("update-publish"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    PublishOptions options;
+    QString text;
+    switch (parseOptions(QCoreApplication::arguments(), options, text)) {
+    case ParseOutcome::Help:
+        out << text << (text.endsWith(QLatin1Char('\n')) ? "" : "\n");
+        return 0;
+    case ParseOutcome::Failed:
+        err << "update-publish: " << text << "\nTry update-publish --help.\n";
+        return 2;
+    case ParseOutcome::Run:
+        break;
+    }
+    return options.command == PublishCommand::Verify ? runVerify(options, out, err)
+                                                     : runPublish(options, out, err);
+}
