@@ -1,10 +1,149 @@
 #include "RunUpdate.h"
 
+#include "CDownloadThread.h"
+#include "CUpdateNotice.h"
+#include "CUpdateProgress.h"
+#include "FileNames.h"
+#include "Report.h"
+#include "UpdateCheck.h"
 #include "UpdateContext.h"
 
-// The check, download and installation are not wired in yet: the run ends as "nothing
-// installed".
-int runUpdate(UpdateContext &)
+#include <QApplication>
+#include <QFile>
+#include <QObject>
+
+namespace {
+
+enum class Next
 {
-    return 1;
+    Retry,
+    Finish,
+};
+
+struct DownloadOutcome
+{
+    bool success = false;
+    QString message;
+};
+
+bool isSilent(const UpdateContext &context, const CheckResult &check)
+{
+    return context.mode == RunMode::Console && check.updateType == 0;
+}
+
+void saveList(const UpdateContext &context, const CheckResult &check)
+{
+    writeWholeFile(context.installDir.absoluteFilePath(SavedListFileName), check.listBytes);
+}
+
+// Runs the worker to its end, behind the progress dialog or silently in the application's
+// event loop, and reads its outcome. The worker is gone when this returns, so nothing of
+// this attempt runs on behind a later dialog or report.
+DownloadOutcome downloadAndInstall(const UpdateContext &context, const CheckResult &check)
+{
+    CDownloadThread worker(check.versionBaseUrl, context.cacheDir, context.installDir,
+                           check.plan.values(), nullptr);
+    if (isSilent(context, check)) {
+        QObject::connect(&worker, &QThread::finished, qApp, &QCoreApplication::quit);
+        worker.start(QThread::InheritPriority);
+        QApplication::exec();
+    } else {
+        CUpdateProgress progress(&worker, nullptr);
+        progress.exec();
+    }
+    QObject::disconnect(&worker, nullptr, nullptr, nullptr);
+    // finished is delivered while the thread is still winding down.
+    worker.wait();
+    return {worker.isSuccess(), worker.errorMessage()};
+}
+
+Next concludeFailedCheck(UpdateContext &context, const CheckResult &check, int &exitCode)
+{
+    exitCode = 1;
+    if (context.mode == RunMode::Console) {
+        writeReport(false, false, check.failureText);
+        return Next::Finish;
+    }
+    if (check.failure == CheckFailure::AddressInvalid) {
+        showError(context.errorDialog, QObject::tr("配置错误"), check.failureText, false);
+    } else if (showError(context.errorDialog, QObject::tr("更新失败"), check.failureText, true)) {
+        return Next::Retry;
+    }
+    launchHost(context.exePath);
+    return Next::Finish;
+}
+
+// The optional update's question; false when the user put it off.
+bool userAccepts(const CheckResult &check)
+{
+    CUpdateNotice notice(nullptr);
+    notice.setVersion(check.version);
+    return notice.exec() == 1;
+}
+
+Next concludeDownload(UpdateContext &context, const CheckResult &check,
+                      const DownloadOutcome &outcome, int &exitCode)
+{
+    if (outcome.success) {
+        saveList(context, check);
+        if (!isSilent(context, check))
+            launchHost(context.exePath);
+        exitCode = 0;
+        return Next::Finish;
+    }
+    exitCode = 1;
+    if (context.mode == RunMode::Console) {
+        writeReport(false, false, outcome.message);
+        return Next::Finish;
+    }
+    const bool mandatory = check.updateType != 0;
+    const bool retry = showError(context.errorDialog, QObject::tr("更新失败"), outcome.message,
+                                 !mandatory);
+    // A mandatory update offers no way out: closing its error starts the next attempt.
+    if (mandatory || retry)
+        return Next::Retry;
+    launchHost(context.exePath);
+    return Next::Finish;
+}
+
+} // namespace
+
+int runUpdate(UpdateContext &context)
+{
+    int exitCode = 1;
+    for (;;) {
+        const CheckResult check = checkForUpdate(context);
+        if (check.failure != CheckFailure::NoFailure) {
+            if (concludeFailedCheck(context, check, exitCode) == Next::Retry)
+                continue;
+            return exitCode;
+        }
+
+        if (check.plan.isEmpty()) {
+            saveList(context, check);
+            if (context.mode == RunMode::Interactive)
+                launchHost(context.exePath);
+            return 1;
+        }
+
+        if (context.mode == RunMode::Interactive && check.updateType == 0 && !userAccepts(check)) {
+            launchHost(context.exePath);
+            return 1;
+        }
+
+        const DownloadOutcome outcome = downloadAndInstall(context, check);
+        if (concludeDownload(context, check, outcome, exitCode) == Next::Retry)
+            continue;
+        return exitCode;
+    }
+}
+
+bool writeWholeFile(QString path, QByteArray bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate))
+        return false;
+    file.write(bytes);
+    file.close();
+    return true;
 }

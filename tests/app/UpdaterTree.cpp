@@ -1,8 +1,9 @@
 #include "UpdaterTree.h"
 
+#include "HostStub.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QTextStream>
 
 UpdaterTree::UpdaterTree(const QString &updaterFolder) : folder(updaterFolder)
 {
@@ -14,15 +15,8 @@ UpdaterTree::UpdaterTree(const QString &updaterFolder) : folder(updaterFolder)
     if (!QFile::copy(QStringLiteral(UPDATE_EXE), updaterPath()))
         return;
 
-    QFile host(hostPath());
-    if (!host.open(QIODevice::WriteOnly))
+    if (!HostStub(hostPath()).write())
         return;
-    // Written to a side file and renamed, so a reader never sees half a record.
-    host.write("#!/bin/sh\n"
-               "{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"$0.part\"\n"
-               "mv \"$0.part\" \"$0.record\"\n");
-    host.close();
-    host.setPermissions(host.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser);
     valid = true;
 }
 
@@ -87,8 +81,5 @@ QProcess *UpdaterTree::start(const QStringList &arguments) const
 
 QStringList UpdaterTree::hostRecord() const
 {
-    QFile file(hostPath() + QStringLiteral(".record"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromLocal8Bit(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return HostStub(hostPath()).record();
 }

@@ -1,15 +1,13 @@
 #include "CUpdateError.h"
 #include "DialogChrome.h"
+#include "ModalAnswer.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QImageReader>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
-
-#include <functional>
 
 // Receives the pages the dialog asks the system browser to open.
 class UrlRecorder : public QObject
@@ -39,20 +37,6 @@ private slots:
     void embeddedPictures();
 
 private:
-    // Runs `action` on the dialog once it is the active modal window.
-    static void whenShown(QDialog *dialog, std::function<void()> action)
-    {
-        auto *poll = new QTimer(dialog);
-        poll->setInterval(10);
-        QObject::connect(poll, &QTimer::timeout, dialog, [dialog, poll, action] {
-            if (QApplication::activeModalWidget() != dialog)
-                return;
-            poll->stop();
-            poll->deleteLater();
-            action();
-        });
-        poll->start();
-    }
     static QPushButton *button(QDialog &dialog, const char *name)
     {
         return dialog.findChild<QPushButton *>(QLatin1String(name));

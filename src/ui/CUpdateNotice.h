@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+// Asks before an optional update: "立即更新" (exec() returns 1) or "以后再说" (0).
+class CUpdateNotice : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CUpdateNotice(QWidget *parent = nullptr);
+    ~CUpdateNotice() override;
+
+    void setVersion(const QString &version);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void buildForm();
+
+    QPushButton *update = nullptr;
+    QPushButton *skip = nullptr;
+    QLabel *version = nullptr;
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDialog>
+#include <QFileInfo>
+#include <QString>
+
+#include <cstdint>
+
+class CDownloadThread;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// Shows a download run: the share of files done, the share of the current file and a status
+// line. It starts the worker's thread itself and closes once that thread has finished.
+class CUpdateProgress : public QDialog
+{
+    Q_OBJECT
+
+public:
+    CUpdateProgress(CDownloadThread *thread, QWidget *parent = nullptr);
+    ~CUpdateProgress() override;
+
+    void onDownloadStarted(QFileInfo filename, int current, int total);
+    void onDownloadProgress(int64_t bytesReceived, int64_t bytesTotal);
+    void onDownloadFail(QFileInfo filename, QString errormsg);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    // Escape and the close command act like "取消": the dialog still waits for the thread.
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildForm();
+
+    QLabel *label = nullptr;
+    QProgressBar *total = nullptr;
+    QProgressBar *progress = nullptr;
+    QLabel *desc = nullptr;
+    QPushButton *cancel = nullptr;
+};
