@@ -30,7 +30,8 @@ Configuration readConfiguration(const QDir &appDir)
     config.cacheDir.setPath(
         settings.value(QStringLiteral("Cache"), appDir.absoluteFilePath(defaultCacheName()))
             .toString());
-    config.exePath = settings.value(QStringLiteral("ExeName"), QStringLiteral("Host.exe")).toString();
+    config.exePath =
+        settings.value(QStringLiteral("ExeName"), QStringLiteral("Host.exe")).toString();
     if (QDir::isRelativePath(config.exePath))
         config.exePath = appDir.absoluteFilePath(config.exePath);
     return config;

@@ -97,8 +97,8 @@ Next concludeDownload(UpdateContext &context, const CheckResult &check,
         return Next::Finish;
     }
     const bool mandatory = check.updateType != 0;
-    const bool retry = showError(context.errorDialog, QObject::tr("更新失败"), outcome.message,
-                                 !mandatory);
+    const bool retry =
+        showError(context.errorDialog, QObject::tr("更新失败"), outcome.message, !mandatory);
     // A mandatory update offers no way out: closing its error starts the next attempt.
     if (mandatory || retry)
         return Next::Retry;

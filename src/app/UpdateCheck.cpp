@@ -59,7 +59,8 @@ CheckResult checkForUpdate(UpdateContext &context)
     {
         QSettings description(copy.fileName(), QSettings::IniFormat);
         result.updateType = description.value(QStringLiteral("Summary/UpdateType"), 1).toInt();
-        folder = description.value(QStringLiteral("Version/Folder"), QStringLiteral("Base")).toString();
+        folder =
+            description.value(QStringLiteral("Version/Folder"), QStringLiteral("Base")).toString();
         result.version = description.value(QStringLiteral("Version/Version")).toString();
     }
 

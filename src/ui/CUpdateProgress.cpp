@@ -17,8 +17,7 @@ CUpdateProgress::CUpdateProgress(CDownloadThread *thread, QWidget *parent) : QDi
     makeFrameless(this);
     connect(cancel, &QAbstractButton::clicked, thread, &QThread::quit);
     connect(thread, &CDownloadThread::downloadStarted, this, &CUpdateProgress::onDownloadStarted);
-    connect(thread, &CDownloadThread::downloadProgress, this,
-            &CUpdateProgress::onDownloadProgress);
+    connect(thread, &CDownloadThread::downloadProgress, this, &CUpdateProgress::onDownloadProgress);
     connect(thread, &CDownloadThread::downloadFail, this, &CUpdateProgress::onDownloadFail);
     connect(thread, &QThread::finished, this, &QDialog::accept);
     thread->start(QThread::InheritPriority);

@@ -18,9 +18,9 @@ class DialogScript : public QObject
 public:
     struct Seen
     {
-        QString dialog;     // class name
-        QString headline;   // error dialog: its title; notice: its version line
-        QString text;       // error dialog: its detail line
+        QString dialog;       // class name
+        QString headline;     // error dialog: its title; notice: its version line
+        QString text;         // error dialog: its detail line
         bool buttons = false; // error dialog: "再试一次" visible
     };
     using Action = std::function<void(QWidget *)>;

@@ -23,7 +23,8 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -52,7 +53,8 @@ private:
     {
         FileTable table;
         for (auto it = files.cbegin(); it != files.cend(); ++it) {
-            table.insert(it.key(), FileEntry{it.key(), quint64(it.value().size()), md5Text(it.value())});
+            table.insert(it.key(),
+                         FileEntry{it.key(), quint64(it.value().size()), md5Text(it.value())});
             server->setRoute(QStringLiteral("/u/Base/") + it.key(), TestResponse::ok(it.value()));
         }
         QString error;
@@ -161,8 +163,8 @@ void tst_RunUpdate::optionalFailureThenRetry()
     QVERIFY(error.buttons);
     // The whole check runs again before the worker is rebuilt.
     QCOMPARE(server->requestedPaths(),
-             QStringList({"/u//update.ini", "/u/Base//md5.txt", "/u/Base/app.exe",
-                          "/u//update.ini", "/u/Base//md5.txt", "/u/Base/app.exe"}));
+             QStringList({"/u//update.ini", "/u/Base//md5.txt", "/u/Base/app.exe", "/u//update.ini",
+                          "/u/Base//md5.txt", "/u/Base/app.exe"}));
     QCOMPARE(readAll(installed("app.exe")), QByteArray("new app"));
     QTRY_VERIFY(host->started());
 }
@@ -200,15 +202,16 @@ void tst_RunUpdate::unsafeFirstEntrySilentConsole()
 {
     context->mode = RunMode::Console;
     const QByteArray hostile = md5Text("x") + "\t0000000100000000\t../escape.txt\n";
-    server->setRoute(QStringLiteral("/u//update.ini"), TestResponse::ok("[Summary]\nUpdateType=0\n"));
+    server->setRoute(QStringLiteral("/u//update.ini"),
+                     TestResponse::ok("[Summary]\nUpdateType=0\n"));
     server->setRoute(QStringLiteral("/u/Base//md5.txt"), TestResponse::ok(hostile));
 
     StdoutCapture capture;
     QCOMPARE(runUpdate(*context), 1);
-    QCOMPARE(capture.text(),
-             QByteArray("{\"errormsg\":\"\",\"success\":true,\"update\":false}") +
-                 "{\"errormsg\":\"" + QString::fromUtf8("更新文件../escape.txt路径不合法").toUtf8() +
-                 "\",\"success\":false,\"update\":false}");
+    QCOMPARE(capture.text(), QByteArray("{\"errormsg\":\"\",\"success\":true,\"update\":false}") +
+                                 "{\"errormsg\":\"" +
+                                 QString::fromUtf8("更新文件../escape.txt路径不合法").toUtf8() +
+                                 "\",\"success\":false,\"update\":false}");
     QVERIFY(!QFileInfo::exists(QDir(dirs->path()).filePath("escape.txt")));
     QVERIFY(!QFileInfo::exists(savedList()));
     QTest::qWait(200);

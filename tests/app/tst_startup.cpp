@@ -99,9 +99,9 @@ void tst_Startup::configurationValues_data()
                               << "http://127.0.0.1:1/page"
                               << "/var/tmp/upd-cache"
                               << "app/Host.exe" << QString();
-    QTest::newRow("absolute ExeName kept") << QByteArray("[Update]\nExeName=/opt/host/run\n")
-                                           << QString() << QString() << QString() << QString()
-                                           << "/opt/host/run";
+    QTest::newRow("absolute ExeName kept")
+        << QByteArray("[Update]\nExeName=/opt/host/run\n") << QString() << QString() << QString()
+        << QString() << "/opt/host/run";
     QTest::newRow("relative Cache kept relative")
         << QByteArray("[Update]\nCache=cache/here\n") << QString() << QString() << "cache/here"
         << "Host.exe" << QString();

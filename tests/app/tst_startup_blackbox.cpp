@@ -50,8 +50,8 @@ void tst_StartupBlackBox::invalidAddressInConsole_data()
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QByteArray>("ini");
     QTest::addColumn<QString>("text");
-    QTest::newRow("no system.cfg") << "console" << QByteArray()
-                                   << QString::fromUtf8("升级地址不合法:");
+    QTest::newRow("no system.cfg")
+        << "console" << QByteArray() << QString::fromUtf8("升级地址不合法:");
     QTest::newRow("empty URL") << "console" << QByteArray("[Update]\nURL=\n")
                                << QString::fromUtf8("升级地址不合法:");
     QTest::newRow("malformed URL") << "console" << QByteArray("[Update]\nURL=http://[::1\n")
@@ -130,7 +130,8 @@ void tst_StartupBlackBox::restartStartsHostOnly()
     QTemporaryDir workDir;
     const QString cwd = QFileInfo(workDir.path()).canonicalFilePath();
 
-    const UpdaterTree::Result result = tree.run({QStringLiteral("ReStArT"), QStringLiteral("x")}, cwd);
+    const UpdaterTree::Result result =
+        tree.run({QStringLiteral("ReStArT"), QStringLiteral("x")}, cwd);
     QCOMPARE(result.exitCode, 1);
     QCOMPARE(result.out, QByteArray());
     QTRY_VERIFY(tree.hostStarted());

@@ -107,8 +107,8 @@ void tst_UpdateCheck::description_data()
     QTest::newRow("empty file: defaults") << QByteArray() << 1 << QString();
     QTest::newRow("optional") << QByteArray("[Summary]\nUpdateType=0\n") << 0 << QString();
     QTest::newRow("other number") << QByteArray("[Summary]\nUpdateType=7\n") << 7 << QString();
-    QTest::newRow("not a number reads 0") << QByteArray("[Summary]\nUpdateType=soon\n") << 0
-                                          << QString();
+    QTest::newRow("not a number reads 0")
+        << QByteArray("[Summary]\nUpdateType=soon\n") << 0 << QString();
     QTest::newRow("version") << QByteArray("[Version]\nVersion=3.1.0.2\n") << 1 << "3.1.0.2";
     QTest::newRow("escaped non-ASCII version")
         << QByteArray("[Version]\nVersion=\"\\x7b2c\\x4e09\\x7248\"\n") << 1
@@ -151,8 +151,7 @@ void tst_UpdateCheck::failures_data()
         << QStringList{"/u//update.ini"};
     QTest::newRow("description redirect not followed")
         << TestResponse::redirect(302, "/elsewhere") << TestResponse::ok(OneFileList)
-        << QString::fromUtf8("下载升级描述文件失败:") << QString()
-        << QStringList{"/u//update.ini"};
+        << QString::fromUtf8("下载升级描述文件失败:") << QString() << QStringList{"/u//update.ini"};
     QTest::newRow("list 404") << goodDescription << TestResponse::withStatus(404)
                               << QString::fromUtf8("下载更新列表文件失败:") << "Not Found"
                               << QStringList{"/u//update.ini", "/u/Base//md5.txt"};
@@ -187,7 +186,8 @@ void tst_UpdateCheck::failures()
 
 void tst_UpdateCheck::descriptionPastTheLimit()
 {
-    server->setRoute(QStringLiteral("/u//update.ini"), TestResponse::ok("[Summary]\n").delayedBy(8000));
+    server->setRoute(QStringLiteral("/u//update.ini"),
+                     TestResponse::ok("[Summary]\n").delayedBy(8000));
     UpdateContext context;
     prepare(context, server->baseUrl() + QStringLiteral("/u/"));
     QElapsedTimer clock;
@@ -208,8 +208,9 @@ void tst_UpdateCheck::copyCannotBeCreated()
 
     const CheckResult result = checkForUpdate(context);
     QCOMPARE(result.failure, CheckFailure::StepFailed);
-    const QString expectedStart = QString::fromUtf8("创建文件[%1]失败:")
-                                      .arg(context.cacheDir.absoluteFilePath(QStringLiteral("update.ini")));
+    const QString expectedStart =
+        QString::fromUtf8("创建文件[%1]失败:")
+            .arg(context.cacheDir.absoluteFilePath(QStringLiteral("update.ini")));
     QVERIFY2(result.failureText.startsWith(expectedStart), qPrintable(result.failureText));
     QVERIFY(result.failureText.size() > expectedStart.size());
     QCOMPARE(server->requestedPaths(), QStringList{"/u//update.ini"});
@@ -233,7 +234,8 @@ void tst_UpdateCheck::listAndPlan()
     const QByteArray list = QByteArray(OneFileList) +
                             "d98c1dd404b2008f980980e97e42f8ec\t0000000000000000\tempty.txt\n"
                             "not an entry\n";
-    server->setRoute(QStringLiteral("/u//update.ini"), TestResponse::ok("[Summary]\nUpdateType=0\n"));
+    server->setRoute(QStringLiteral("/u//update.ini"),
+                     TestResponse::ok("[Summary]\nUpdateType=0\n"));
     server->setRoute(QStringLiteral("/u/Base//md5.txt"), TestResponse::ok(list));
     UpdateContext context;
     prepare(context, server->baseUrl() + QStringLiteral("/u/"));
@@ -257,11 +259,14 @@ void tst_UpdateCheck::firstConsoleReport_data()
 
     const QByteArray noUpdate = "{\"errormsg\":\"\",\"success\":true,\"update\":false}";
     const QByteArray update = "{\"errormsg\":\"\",\"success\":true,\"update\":true}";
-    QTest::newRow("mandatory, files to fetch") << RunMode::Console << QByteArray("1") << false << update;
-    QTest::newRow("optional, files to fetch") << RunMode::Console << QByteArray("0") << false << noUpdate;
-    QTest::newRow("mandatory, up to date") << RunMode::Console << QByteArray("1") << true << noUpdate;
-    QTest::newRow("interactive prints nothing") << RunMode::Interactive << QByteArray("1") << false
-                                                << QByteArray();
+    QTest::newRow("mandatory, files to fetch")
+        << RunMode::Console << QByteArray("1") << false << update;
+    QTest::newRow("optional, files to fetch")
+        << RunMode::Console << QByteArray("0") << false << noUpdate;
+    QTest::newRow("mandatory, up to date")
+        << RunMode::Console << QByteArray("1") << true << noUpdate;
+    QTest::newRow("interactive prints nothing")
+        << RunMode::Interactive << QByteArray("1") << false << QByteArray();
 }
 
 void tst_UpdateCheck::firstConsoleReport()

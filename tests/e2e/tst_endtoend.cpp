@@ -42,9 +42,8 @@ const Files Release{{"app.exe", "application 2.0"},
                     {"lib/core.dll", QByteArray(300 * 1024, 'c')},
                     {"data/new.txt", "new in 2.0"},
                     {"readme.txt", "read me"}};
-const Files Installed{{"app.exe", "application 1.0"},
-                      {"lib/core.dll", "core 1.0"},
-                      {"readme.txt", "read me"}};
+const Files Installed{
+    {"app.exe", "application 1.0"}, {"lib/core.dll", "core 1.0"}, {"readme.txt", "read me"}};
 
 } // namespace
 
@@ -70,8 +69,9 @@ private:
         QTemporaryDir release;
         QVERIFY(writeFiles(QDir(release.path()), files));
         QProcess tool;
-        tool.start(QStringLiteral(PUBLISH_EXE), {QStringLiteral("--quiet"), QStringLiteral("--type"),
-                                                 type, release.path(), serverDir->path()});
+        tool.start(QStringLiteral(PUBLISH_EXE),
+                   {QStringLiteral("--quiet"), QStringLiteral("--type"), type, release.path(),
+                    serverDir->path()});
         QVERIFY(tool.waitForFinished(60000));
         QVERIFY2(tool.exitCode() == 0, tool.readAllStandardError().constData());
     }
@@ -217,7 +217,8 @@ void tst_EndToEnd::killedMidDownloadResumes()
     UpdaterTree tree;
     configure(tree, slow->baseUrl() + QStringLiteral("/"));
     QScopedPointer<QProcess> first(tree.start({QStringLiteral("console")}));
-    QTRY_VERIFY_WITH_TIMEOUT(slow->requestedPaths().contains(QStringLiteral("/Base/part3.bin")), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(slow->requestedPaths().contains(QStringLiteral("/Base/part3.bin")),
+                             30000);
     first->kill();
     first->waitForFinished();
 
@@ -244,8 +245,7 @@ void tst_EndToEnd::killedMidDownloadResumes()
     for (auto it = release.cbegin(); it != release.cend(); ++it)
         QCOMPARE(readFile(tree.root().filePath(it.key())), it.value());
     // Nothing of the killed run's partial download is left; only the description copy stays.
-    QCOMPARE(cache.entryList(QDir::Files | QDir::Hidden | QDir::System),
-             QStringList{"update.ini"});
+    QCOMPARE(cache.entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"update.ini"});
 }
 
 QTEST_GUILESS_MAIN(tst_EndToEnd)

@@ -117,7 +117,8 @@ void tst_UpdateError::buttonVisibility()
         if (step.startsWith(QLatin1String("u:")))
             dialog.setDownloadUrl(value);
         else
-            dialog.setMessage(QStringLiteral("t"), QStringLiteral("x"), value == QLatin1String("1"));
+            dialog.setMessage(QStringLiteral("t"), QStringLiteral("x"),
+                              value == QLatin1String("1"));
     }
     QCOMPARE(!button(dialog, "retry")->isHidden(), retryShown);
     QCOMPARE(!button(dialog, "download")->isHidden(), downloadShown);
@@ -185,7 +186,8 @@ void tst_UpdateError::downloadOpensPageAndStaysOpen()
 void tst_UpdateError::backgroundFillsWindow()
 {
     registerUiResources();
-    const QImage picture = QImage(QStringLiteral(":/update_bg")).convertToFormat(QImage::Format_RGB32);
+    const QImage picture =
+        QImage(QStringLiteral(":/update_bg")).convertToFormat(QImage::Format_RGB32);
     QCOMPARE(picture.size(), QSize(640, 455));
 
     CUpdateError dialog;

@@ -51,9 +51,10 @@ void tst_UpdateNotice::version_data()
     QTest::addColumn<QString>("shown");
     QTest::newRow("number") << "4.1.0.3" << QString::fromUtf8("发现新版本：4.1.0.3");
     QTest::newRow("empty") << QString() << QString::fromUtf8("发现新版本：");
-    QTest::newRow("place markers stay verbatim") << "%1 %2 %L1"
-                                                 << QString::fromUtf8("发现新版本：%1 %2 %L1");
-    QTest::newRow("non-ASCII") << QString::fromUtf8("第三版") << QString::fromUtf8("发现新版本：第三版");
+    QTest::newRow("place markers stay verbatim")
+        << "%1 %2 %L1" << QString::fromUtf8("发现新版本：%1 %2 %L1");
+    QTest::newRow("non-ASCII") << QString::fromUtf8("第三版")
+                               << QString::fromUtf8("发现新版本：第三版");
 }
 
 void tst_UpdateNotice::version()

@@ -100,7 +100,8 @@ void tst_UpdateProgress::fileStarted_data()
     QTest::addColumn<QString>("status");
 
     QTest::newRow("first of three") << 0 << 3 << 0 << QString::fromUtf8("正在下载更新文件app.exe");
-    QTest::newRow("second of three") << 1 << 3 << 33 << QString::fromUtf8("正在下载更新文件app.exe");
+    QTest::newRow("second of three")
+        << 1 << 3 << 33 << QString::fromUtf8("正在下载更新文件app.exe");
     QTest::newRow("third of three") << 2 << 3 << 66 << QString::fromUtf8("正在下载更新文件app.exe");
     QTest::newRow("no files") << 0 << 0 << -1 << QStringLiteral("total为0");
     QTest::newRow("negative count") << 1 << -4 << -1 << QStringLiteral("total为0");
@@ -153,8 +154,8 @@ void tst_UpdateProgress::bytes()
     dialog.onDownloadProgress(20, 100);
     dialog.onDownloadProgress(received, total);
     QCOMPARE(bar(dialog, "progress")->value(), progressBar < 0 ? 20 : progressBar);
-    QCOMPARE(statusLine(dialog), noLength ? QStringLiteral("bytesTotal为0")
-                                      : QString::fromUtf8("正在下载更新文件"));
+    QCOMPARE(statusLine(dialog),
+             noLength ? QStringLiteral("bytesTotal为0") : QString::fromUtf8("正在下载更新文件"));
 }
 
 void tst_UpdateProgress::failureShownInStatusLine()
@@ -187,11 +188,10 @@ void tst_UpdateProgress::stopRequestsWaitForTheThread()
     CTestServer server;
     server.setRoute(QStringLiteral("/v/big.bin"), TestResponse::ok("data").stalledAfterHeaders());
     worker->wait();
-    worker.reset(new CDownloadThread(server.baseUrl() + QStringLiteral("/v/"),
-                                     QDir(dirs->filePath(QStringLiteral("cache"))),
-                                     QDir(dirs->filePath(QStringLiteral("install"))),
-                                     {FileEntry{QStringLiteral("big.bin"), 4, md5Text("data")}},
-                                     nullptr));
+    worker.reset(new CDownloadThread(
+        server.baseUrl() + QStringLiteral("/v/"), QDir(dirs->filePath(QStringLiteral("cache"))),
+        QDir(dirs->filePath(QStringLiteral("install"))),
+        {FileEntry{QStringLiteral("big.bin"), 4, md5Text("data")}}, nullptr));
 
     CUpdateProgress dialog(worker.data());
     bool openRightAfter = false;
