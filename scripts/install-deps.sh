@@ -11,6 +11,8 @@ packages=(
     binutils-mingw-w64-x86-64 gcc-mingw-w64-x86-64
     # Fuzzing with libFuzzer under the sanitizers.
     clang libclang-rt-14-dev
+    # Ed25519 signatures of signed updates.
+    libssl-dev
     "$@"
 )
 
