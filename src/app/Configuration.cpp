@@ -34,5 +34,8 @@ Configuration readConfiguration(const QDir &appDir)
         settings.value(QStringLiteral("ExeName"), QStringLiteral("Host.exe")).toString();
     if (QDir::isRelativePath(config.exePath))
         config.exePath = appDir.absoluteFilePath(config.exePath);
+    config.signatureRequired = settings.contains(QStringLiteral("PublicKey"));
+    // A character outside Latin-1 turns into '?', which no base64 key holds.
+    config.publicKey = settings.value(QStringLiteral("PublicKey")).toString().toLatin1();
     return config;
 }

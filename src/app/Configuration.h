@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDir>
 #include <QString>
 
@@ -10,6 +11,10 @@ struct Configuration
     QString downloadUrl; // DownLoadUrl
     QDir cacheDir;       // Cache, as written (a relative value stays relative)
     QString exePath;     // ExeName, made absolute against appDir
+    // PublicKey: once the key is named at all, every description must carry a valid signature
+    // by it, so an empty or malformed value refuses every update instead of skipping the check.
+    bool signatureRequired = false;
+    QByteArray publicKey; // base64, as written
 };
 
 // Reads appDir's system.cfg. A missing or unreadable file gives every default.

@@ -5,6 +5,7 @@
 #include "CUpdateProgress.h"
 #include "FileNames.h"
 #include "Report.h"
+#include "SerialRecord.h"
 #include "UpdateCheck.h"
 #include "UpdateContext.h"
 
@@ -34,6 +35,10 @@ bool isSilent(const UpdateContext &context, const CheckResult &check)
 void saveList(const UpdateContext &context, const CheckResult &check)
 {
     writeWholeFile(context.installDir.absoluteFilePath(SavedListFileName), check.listBytes);
+    // Like the list, a record that cannot be written is not reported: the next check then
+    // compares with the serial recorded before.
+    if (context.signatureRequired)
+        recordAcceptedSerial(context.installDir, check.signedSerial);
 }
 
 // Runs the worker to its end, behind the progress dialog or silently in the application's

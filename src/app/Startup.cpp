@@ -38,6 +38,8 @@ int runWithContext(int argc, char **argv)
     context.installDir = context.appDir;
     context.cacheDir = config.cacheDir;
     context.exePath = config.exePath;
+    context.signatureRequired = config.signatureRequired;
+    context.publicKey = config.publicKey;
 
     const QString argument = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     context.mode = runModeFromArgument(argument);

@@ -1,8 +1,9 @@
 #include "UpdateCheck.h"
 
-#include "BlockingRequest.h"
+#include "CheckFetch.h"
 #include "FileNames.h"
 #include "Report.h"
+#include "SignedCheck.h"
 #include "UpdateContext.h"
 #include "UpdatePlan.h"
 
@@ -13,20 +14,12 @@
 
 namespace {
 
-constexpr int FetchTimeoutSeconds = 5;
-
 CheckResult failed(CheckFailure failure, const QString &text)
 {
     CheckResult result;
     result.failure = failure;
     result.failureText = text;
     return result;
-}
-
-bool fetch(UpdateContext &context, const QUrl &url, QByteArray &buffer, QString &errorText)
-{
-    return blockingRequest(&context.network, url, buffer, errorText, FetchTimeoutSeconds,
-                           HeaderMap(), QByteArrayLiteral("GET"), QByteArray(), nullptr);
 }
 
 } // namespace
@@ -43,9 +36,14 @@ CheckResult checkForUpdate(UpdateContext &context)
         return failed(CheckFailure::AddressInvalid,
                       QObject::tr("升级描述文件地址不合法:%1").arg(descriptionUrl.toString()));
 
-    if (!fetch(context, descriptionUrl, buffer, errorText))
+    if (!fetchForCheck(context, descriptionUrl, buffer, errorText))
         return failed(CheckFailure::StepFailed,
                       QObject::tr("下载升级描述文件失败:%1").arg(errorText));
+
+    // Before anything is read from the bytes or saved, so that the copy in the cache directory
+    // is always one that passed.
+    if (context.signatureRequired && !descriptionSignatureValid(context, buffer))
+        return failed(CheckFailure::StepFailed, QObject::tr("升级描述文件签名无效"));
 
     QFile copy(context.cacheDir.absoluteFilePath(DescriptionFileName));
     if (!copy.open(QIODevice::ReadWrite | QIODevice::Truncate))
@@ -56,22 +54,35 @@ CheckResult checkForUpdate(UpdateContext &context)
 
     CheckResult result;
     QString folder;
+    SignedFields signedFields;
     {
         QSettings description(copy.fileName(), QSettings::IniFormat);
         result.updateType = description.value(QStringLiteral("Summary/UpdateType"), 1).toInt();
         folder =
             description.value(QStringLiteral("Version/Folder"), QStringLiteral("Base")).toString();
         result.version = description.value(QStringLiteral("Version/Version")).toString();
+        QString failureText;
+        if (context.signatureRequired &&
+            !acceptSignedFields(description, context.installDir, signedFields, failureText))
+            return failed(CheckFailure::StepFailed, failureText);
     }
 
     result.versionBaseUrl = context.serverUrl + folder + QLatin1Char('/');
     const QUrl listUrl(result.versionBaseUrl + QStringLiteral("/md5.txt"), QUrl::TolerantMode);
-    if (!fetch(context, listUrl, buffer, errorText))
+    if (!fetchForCheck(context, listUrl, buffer, errorText))
         return failed(CheckFailure::StepFailed,
                       QObject::tr("下载更新列表文件失败:%1").arg(errorText));
 
     result.listBytes = buffer;
-    result.plan = planUpdate(parseFileList(result.listBytes), context.installDir);
+    FileTable remote = parseFileList(result.listBytes);
+    if (context.signatureRequired) {
+        QString failureText;
+        if (!attachFileHashes(context, result.versionBaseUrl, signedFields, result.listBytes,
+                              remote, failureText))
+            return failed(CheckFailure::StepFailed, failureText);
+        result.signedSerial = signedFields.serial;
+    }
+    result.plan = planUpdate(remote, context.installDir);
 
     if (context.mode == RunMode::Console)
         writeReport(true, !result.plan.isEmpty() && result.updateType != 0, QString());

@@ -24,6 +24,9 @@ struct CheckResult
     QString versionBaseUrl; // URL + folder + "/"
     QByteArray listBytes;   // md5.txt exactly as downloaded
     FileTable plan;         // entries to fetch; empty: up to date
+    // The Serial of a signed description, recorded once the installation is up to date with
+    // it; 0 when the check did not ask for a signature.
+    quint64 signedSerial = 0;
 };
 
 // Fetches update.ini (keeping a copy in the cache directory) and the version's md5.txt, and

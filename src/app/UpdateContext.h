@@ -3,6 +3,7 @@
 #include "CUpdateError.h"
 #include "RunMode.h"
 
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
 #include <QNetworkAccessManager>
@@ -21,5 +22,7 @@ struct UpdateContext
     QDir cacheDir;
     QString exePath;
     RunMode mode = RunMode::Interactive;
+    bool signatureRequired = false; // system.cfg names a PublicKey
+    QByteArray publicKey;
     QSharedMemory instanceGuard;
 };

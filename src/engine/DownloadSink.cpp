@@ -1,6 +1,7 @@
 #include "DownloadSink.h"
 
 #include "Md5Text.h"
+#include "StreamSha256.h"
 
 #include <QFileInfo>
 #include <QIODevice>
@@ -9,7 +10,8 @@
 
 const QString DownloadSink::NamePrefix = QStringLiteral(".update-download-");
 
-DownloadSink::DownloadSink(const QDir &cacheDir) : hash(QCryptographicHash::Md5)
+DownloadSink::DownloadSink(const QDir &cacheDir, bool withSha256)
+    : hash(QCryptographicHash::Md5), sha256(withSha256 ? std::make_unique<StreamSha256>() : nullptr)
 {
     const QString suffix = QString::number(QRandomGenerator::global()->generate64(), 16);
     file.setFileName(cacheDir.filePath(NamePrefix + suffix));
@@ -25,11 +27,16 @@ DownloadSink::~DownloadSink()
     }
 }
 
-void DownloadSink::append(const char *data, qint64 length)
+void DownloadSink::append(const QByteArray &chunk)
 {
-    hash.addData(data, static_cast<int>(length));
+    // Handed over first: when it is hashed on its own thread, that runs alongside the rest.
+    if (sha256) {
+        sha256->addData(chunk);
+    }
+    const qint64 length = chunk.size();
+    hash.addData(chunk);
     received += length;
-    if (writable && file.write(data, length) != length) {
+    if (writable && file.write(chunk) != length) {
         writable = false;
         // A full disk is the likely cause, so the partial copy goes at once.
         file.remove();
@@ -40,6 +47,11 @@ void DownloadSink::append(const char *data, qint64 length)
 QByteArray DownloadSink::md5Text() const
 {
     return md5TextFromDigest(hash.result());
+}
+
+QByteArray DownloadSink::sha256Text()
+{
+    return sha256 ? sha256->text() : QByteArray();
 }
 
 bool DownloadSink::moveTo(const QString &target)

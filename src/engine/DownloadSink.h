@@ -6,6 +6,10 @@
 #include <QFile>
 #include <QString>
 
+#include <memory>
+
+class StreamSha256;
+
 // One download on its way into the cache: the bytes go to a temporary file in the cache
 // directory and are hashed and counted as they arrive, so a file of any size needs only a
 // small buffer. The temporary file is removed unless moveTo() placed it.
@@ -15,16 +19,19 @@ public:
     // Marks the updater's own temporary files; a run that was killed may leave some behind.
     static const QString NamePrefix;
 
-    explicit DownloadSink(const QDir &cacheDir);
+    // withSha256: the data's SHA-256 text is wanted too (a signed publication's file).
+    explicit DownloadSink(const QDir &cacheDir, bool withSha256 = false);
     ~DownloadSink();
     DownloadSink(const DownloadSink &) = delete;
     DownloadSink &operator=(const DownloadSink &) = delete;
 
     // Counting and hashing go on when the file cannot be written, so that the size and the
     // MD5 text can still be judged before the write failure is reported.
-    void append(const char *data, qint64 length);
+    void append(const QByteArray &chunk);
     qint64 size() const { return received; }
     QByteArray md5Text() const;
+    // Empty unless asked for at construction.
+    QByteArray sha256Text();
 
     // Replaces whatever file is at target with the received data. False when the temporary
     // file could not be created or written, or cannot be moved there.
@@ -35,6 +42,7 @@ public:
 private:
     QFile file;
     QCryptographicHash hash;
+    std::unique_ptr<StreamSha256> sha256;
     qint64 received = 0;
     bool created = false;
     bool writable = false;

@@ -1,6 +1,7 @@
 #include "CDownloadThread.h"
 
 #include "DownloadSink.h"
+#include "FileDigests.h"
 #include "Md5Text.h"
 #include "SafePath.h"
 
@@ -52,8 +53,12 @@ void CDownloadThread::downloadNext()
 
 bool CDownloadThread::isValidInCache(const QFileInfo &cacheFile, const FileEntry &entry) const
 {
-    return !cacheFile.isSymLink() && cacheFile.isFile() &&
-           fileMatchesMd5(cacheFile.absoluteFilePath(), entry.md5);
+    if (cacheFile.isSymLink() || !cacheFile.isFile()) {
+        return false;
+    }
+    return entry.sha256.isEmpty()
+               ? fileMatchesMd5(cacheFile.absoluteFilePath(), entry.md5)
+               : fileMatchesMd5AndSha256(cacheFile.absoluteFilePath(), entry.md5, entry.sha256);
 }
 
 // Makes room for the download. A stale regular file stays until the new data replaces it.
@@ -88,7 +93,7 @@ void CDownloadThread::sendRequest(const FileEntry &entry, const QFileInfo &cache
     QNetworkRequest request(QUrl(baseUrl + entry.path, QUrl::TolerantMode));
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::UserVerifiedRedirectPolicy);
-    sink = std::make_unique<DownloadSink>(cacheDir);
+    sink = std::make_unique<DownloadSink>(cacheDir, !entry.sha256.isEmpty());
     QNetworkReply *reply = accessManager.get(request);
     if (!reply) {
         sink.reset();
@@ -131,16 +136,16 @@ void CDownloadThread::readAvailable(QNetworkReply &reply, DownloadSink &into,
     }
     const bool counts = statusOf(reply) == AcceptedStatus;
     const quint64 expected = files[currentIndex].size;
-    char buffer[ChunkBytes];
     for (;;) {
-        const qint64 got = reply.read(buffer, ChunkBytes);
-        if (got <= 0) {
+        // Its own array per chunk, so that a hash on another thread can share it.
+        const QByteArray chunk = reply.read(ChunkBytes);
+        if (chunk.isEmpty()) {
             return;
         }
         if (!counts) {
             continue;
         }
-        into.append(buffer, got);
+        into.append(chunk);
         if (abortWhenTooLarge && static_cast<quint64>(into.size()) > expected) {
             // Finishes the reply at once; the size check then fails it.
             reply.abort();
@@ -172,7 +177,8 @@ void CDownloadThread::onReplyFinished()
     reply->deleteLater();
 }
 
-// Checks in the order status, size, MD5 text, write; the first failure ends the run.
+// Checks in the order status, size, MD5 text (and SHA-256 text when listed), write; the first
+// failure ends the run.
 void CDownloadThread::acceptTransfer(QNetworkReply &reply)
 {
     const FileEntry entry = files[currentIndex];
@@ -192,7 +198,10 @@ void CDownloadThread::acceptTransfer(QNetworkReply &reply)
         reportFailure(cacheFile, tr("下载更新文件%1大小不对").arg(cacheFile.fileName()));
         return;
     }
-    if (received->md5Text() != entry.md5) {
+    // A signed publication's file must match its SHA-256 text as well: MD5 alone is no
+    // protection against a file made to collide with the listed one.
+    if (received->md5Text() != entry.md5 ||
+        (!entry.sha256.isEmpty() && received->sha256Text() != entry.sha256)) {
         reportFailure(cacheFile, tr("更新文件%1校验不对").arg(cacheFile.fileName()));
         return;
     }

@@ -12,11 +12,15 @@ struct FileEntry
     QString path; // relative, slashes as separators, no leading slash
     quint64 size = 0;
     QByteArray md5; // exactly as the list gives it
+    // The SHA-256 text a signed publication's sha256.txt gives for the file; empty when the
+    // file is not checked by it. Lists never carry it: parsing leaves it empty and writing
+    // ignores it.
+    QByteArray sha256{};
 };
 
 inline bool operator==(const FileEntry &a, const FileEntry &b)
 {
-    return a.path == b.path && a.size == b.size && a.md5 == b.md5;
+    return a.path == b.path && a.size == b.size && a.md5 == b.md5 && a.sha256 == b.sha256;
 }
 
 inline bool operator!=(const FileEntry &a, const FileEntry &b)

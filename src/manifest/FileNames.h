@@ -6,3 +6,8 @@
 inline const QString ConfigFileName = QStringLiteral("system.cfg");
 inline const QString DescriptionFileName = QStringLiteral("update.ini");
 inline const QString SavedListFileName = QStringLiteral("update_md5.info");
+
+// A signed publication's additions; clients without a public key never fetch or write them.
+inline const QString SignatureFileName = QStringLiteral("update.ini.sig");
+inline const QString HashListFileName = QStringLiteral("sha256.txt");
+inline const QString SerialFileName = QStringLiteral("update_serial.info");

@@ -2,6 +2,7 @@
 
 #include "DisplayText.h"
 #include "Md5Text.h"
+#include "Sha256Text.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -30,7 +31,8 @@ bool writeAll(QFile &target, const char *data, qint64 length)
 FileCopier::FileCopier() : m_buffer(new char[ChunkSize]) {}
 
 bool FileCopier::copy(const QString &sourcePath, const QString &targetPath, quint64 &size,
-                      QByteArray &md5, QString &errorText, const ChunkDone &chunkDone)
+                      QByteArray &md5, QString &errorText, const ChunkDone &chunkDone,
+                      QByteArray *sha256)
 {
     // Checked again here: the release may have changed since it was scanned, and a FIFO put in
     // a file's place would block the run.
@@ -51,6 +53,7 @@ bool FileCopier::copy(const QString &sourcePath, const QString &targetPath, quin
         return false;
     }
     QCryptographicHash hash(QCryptographicHash::Md5);
+    Sha256Hash sha256Hash;
     size = 0;
     for (;;) {
         const qint64 got = source.read(m_buffer.get(), ChunkSize);
@@ -68,6 +71,9 @@ bool FileCopier::copy(const QString &sourcePath, const QString &targetPath, quin
             return false;
         }
         hash.addData(m_buffer.get(), int(got));
+        if (sha256) {
+            sha256Hash.addData(m_buffer.get(), got);
+        }
         size += quint64(got);
         if (chunkDone) {
             chunkDone(quint64(got));
@@ -80,5 +86,8 @@ bool FileCopier::copy(const QString &sourcePath, const QString &targetPath, quin
         return false;
     }
     md5 = md5TextFromDigest(hash.result());
+    if (sha256) {
+        *sha256 = sha256Hash.text();
+    }
     return true;
 }

@@ -16,9 +16,10 @@ public:
     FileCopier();
 
     // Copies sourcePath to the new file targetPath; `size` and `md5` (MD5 text) describe the
-    // bytes copied. `chunkDone` is told about each chunk written.
+    // bytes copied, and so does `sha256` (SHA-256 text) unless it is nullptr. `chunkDone` is
+    // told about each chunk written.
     bool copy(const QString &sourcePath, const QString &targetPath, quint64 &size, QByteArray &md5,
-              QString &errorText, const ChunkDone &chunkDone);
+              QString &errorText, const ChunkDone &chunkDone, QByteArray *sha256 = nullptr);
 
 private:
     std::unique_ptr<char[]> m_buffer;

@@ -14,6 +14,10 @@ namespace {
 const QString TypeKey = QStringLiteral("Summary/UpdateType");
 const QString FolderKey = QStringLiteral("Version/Folder");
 const QString VersionKey = QStringLiteral("Version/Version");
+const QString SerialKey = QStringLiteral("Version/Serial");
+const QString ListSha256Key = QStringLiteral("Version/ListSha256");
+const QString HashListSha256Key = QStringLiteral("Version/HashListSha256");
+const QString ExpiresKey = QStringLiteral("Version/Expires");
 
 } // namespace
 
@@ -32,6 +36,14 @@ bool descriptionText(const Description &description, QByteArray &text, QString &
         settings.setValue(TypeKey, description.updateType);
         settings.setValue(FolderKey, description.folder);
         settings.setValue(VersionKey, description.version);
+        if (description.isSigned) {
+            settings.setValue(SerialKey, QString::number(description.serial));
+            settings.setValue(ListSha256Key, QString::fromLatin1(description.listSha256));
+            settings.setValue(HashListSha256Key, QString::fromLatin1(description.hashListSha256));
+            if (!description.expires.isEmpty()) {
+                settings.setValue(ExpiresKey, description.expires);
+            }
+        }
         settings.sync();
         if (settings.status() != QSettings::NoError) {
             errorText = QStringLiteral("cannot write %1").arg(shownPath(path));
@@ -72,5 +84,11 @@ bool readDescription(const QString &path, Description &description, QString &err
     description.updateType = settings.value(TypeKey, defaults.updateType).toInt();
     description.folder = settings.value(FolderKey, defaults.folder).toString();
     description.version = settings.value(VersionKey, defaults.version).toString();
+    description.isSigned = settings.contains(SerialKey) || settings.contains(ListSha256Key) ||
+                           settings.contains(HashListSha256Key);
+    description.serial = settings.value(SerialKey).toString().toULongLong();
+    description.listSha256 = settings.value(ListSha256Key).toString().toLatin1();
+    description.hashListSha256 = settings.value(HashListSha256Key).toString().toLatin1();
+    description.expires = settings.value(ExpiresKey).toString();
     return true;
 }

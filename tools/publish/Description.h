@@ -9,6 +9,14 @@ struct Description
     int updateType = 1;
     QString folder = QStringLiteral("Base");
     QString version;
+
+    // The keys of a signed publication, written only when isSigned. A description read back
+    // without them has isSigned false and serial 0.
+    bool isSigned = false;
+    quint64 serial = 0;
+    QByteArray listSha256;     // of md5.txt
+    QByteArray hashListSha256; // of sha256.txt
+    QString expires;           // ISO 8601 UTC with "Z"; empty: never expires
 };
 
 // update.ini as the updater's INI reader (no text codec) reads it back exactly: the settings

@@ -2,21 +2,28 @@
 
 #include "CopyHash.h"
 #include "DisplayText.h"
+#include "Ed25519.h"
 #include "FileListWriter.h"
 #include "FileNames.h"
+#include "Sha256Text.h"
 #include "UniqueDirectory.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace {
 
 const QString ListFileName = QStringLiteral("md5.txt");
 
+// `hashTable`, when given, receives each file's SHA-256 text in the MD5 text's place: the
+// table that becomes sha256.txt.
 bool copyRelease(const Publication &publication, const QDir &staging,
-                 const PublishProgress &progress, FileTable &table, quint64 &bytesDone,
-                 QString &errorText)
+                 const PublishProgress &progress, FileTable &table, FileTable *hashTable,
+                 quint64 &bytesDone, QString &errorText)
 {
     FileCopier copier;
     int filesDone = 0;
@@ -35,11 +42,16 @@ bool copyRelease(const Publication &publication, const QDir &staging,
         }
         FileEntry entry;
         entry.path = file.path;
+        QByteArray sha256;
         // The list describes the bytes actually copied, even if the file changed since the scan.
-        if (!copier.copy(file.sourcePath, target, entry.size, entry.md5, errorText, chunkDone)) {
+        if (!copier.copy(file.sourcePath, target, entry.size, entry.md5, errorText, chunkDone,
+                         hashTable ? &sha256 : nullptr)) {
             return false;
         }
         table.insert(entry.path, entry);
+        if (hashTable) {
+            hashTable->insert(entry.path, FileEntry{entry.path, entry.size, sha256});
+        }
         ++filesDone;
         if (progress) {
             progress(filesDone, bytesDone);
@@ -48,14 +60,13 @@ bool copyRelease(const Publication &publication, const QDir &staging,
     return true;
 }
 
-bool writeList(const FileTable &table, const QDir &staging, QTextCodec *pathCodec,
-               QString &errorText)
+bool writeList(const FileTable &table, const QDir &staging, const QString &name,
+               QTextCodec *pathCodec, QByteArray &text, QString &errorText)
 {
-    QByteArray text;
     if (!writeFileList(table, text, errorText, pathCodec)) {
         return false;
     }
-    QFile list(staging.filePath(ListFileName));
+    QFile list(staging.filePath(name));
     if (!list.open(QIODevice::WriteOnly | QIODevice::NewOnly) || list.write(text) != text.size() ||
         !list.flush()) {
         errorText = QStringLiteral("cannot write %1: %2")
@@ -63,6 +74,77 @@ bool writeList(const FileTable &table, const QDir &staging, QTextCodec *pathCode
         return false;
     }
     return true;
+}
+
+// The publication time in seconds, but always past the serial that OUTPUT_DIR already
+// serves: clients refuse a serial lower than one they accepted, even when two publications
+// fall in the same second or the clock went back.
+quint64 nextSerial(const QDir &output)
+{
+    const quint64 now = quint64(std::max<qint64>(QDateTime::currentSecsSinceEpoch(), 0));
+    Description previous;
+    QString ignored;
+    const QString path = output.absoluteFilePath(DescriptionFileName);
+    if (!QFileInfo(path).isFile() || !readDescription(path, previous, ignored)) {
+        return now;
+    }
+    return std::max(now, previous.serial + 1);
+}
+
+// Fills in the signed keys and signs the finished update.ini text.
+bool signDescription(const Publication &publication, const QDir &output, const QByteArray &listText,
+                     const QByteArray &hashListText, QByteArray &text, QByteArray &signature,
+                     QString &errorText)
+{
+    Description description = publication.description;
+    description.isSigned = true;
+    description.serial = nextSerial(output);
+    description.listSha256 = sha256Text(listText);
+    description.hashListSha256 = sha256Text(hashListText);
+    if (publication.expiresDays > 0) {
+        description.expires =
+            QDateTime::currentDateTimeUtc().addDays(publication.expiresDays).toString(Qt::ISODate);
+    }
+    if (!descriptionText(description, text, errorText) ||
+        !signData(publication.signingKeyPem, text, signature, errorText)) {
+        return false;
+    }
+    signature += '\n';
+    return true;
+}
+
+// What is at `path` now, to be put back if the run fails after replacing it.
+struct PreviousFile
+{
+    bool existed = false;
+    QByteArray content;
+};
+
+bool rememberFile(const QString &path, PreviousFile &previous, QString &errorText)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) {
+        return true;
+    }
+    QFile file(path);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
+        errorText = QStringLiteral("cannot read %1, so it could not be restored after a failure")
+                        .arg(shownPath(path));
+        return false;
+    }
+    previous.existed = true;
+    previous.content = file.readAll();
+    return true;
+}
+
+void restoreFile(const QString &path, const PreviousFile &previous)
+{
+    QString ignored;
+    if (previous.existed) {
+        writeDescriptionFile(path, previous.content, ignored);
+    } else {
+        QFile::remove(path);
+    }
 }
 
 bool renameEntry(const QString &from, const QString &to, QString &errorText)
@@ -91,13 +173,30 @@ bool writePublication(const Publication &publication, const PublishProgress &pro
     }
     DirectoryRemover stagingRemover(staging);
 
+    const bool signing = !publication.signingKeyPem.isEmpty();
     FileTable table;
-    if (!copyRelease(publication, QDir(staging), progress, table, bytesWritten, errorText) ||
-        !writeList(table, QDir(staging), publication.pathCodec, errorText)) {
+    FileTable hashTable;
+    QByteArray listText;
+    QByteArray hashListText;
+    if (!copyRelease(publication, QDir(staging), progress, table, signing ? &hashTable : nullptr,
+                     bytesWritten, errorText) ||
+        !writeList(table, QDir(staging), ListFileName, publication.pathCodec, listText,
+                   errorText) ||
+        (signing && !writeList(hashTable, QDir(staging), HashListFileName, publication.pathCodec,
+                               hashListText, errorText))) {
         return false;
     }
     QByteArray description;
-    if (!descriptionText(publication.description, description, errorText)) {
+    QByteArray signature;
+    const QString signaturePath = output.absoluteFilePath(SignatureFileName);
+    PreviousFile previousSignature;
+    if (signing) {
+        if (!signDescription(publication, output, listText, hashListText, description, signature,
+                             errorText) ||
+            !rememberFile(signaturePath, previousSignature, errorText)) {
+            return false;
+        }
+    } else if (!descriptionText(publication.description, description, errorText)) {
         return false;
     }
 
@@ -135,8 +234,13 @@ bool writePublication(const Publication &publication, const PublishProgress &pro
         return false;
     }
     const QString descriptionPath = output.absoluteFilePath(DescriptionFileName);
-    if (!writeDescriptionFile(descriptionPath, description, errorText)) {
+    const bool signatureWritten =
+        !signing || writeDescriptionFile(signaturePath, signature, errorText);
+    if (!signatureWritten || !writeDescriptionFile(descriptionPath, description, errorText)) {
         // Back to the old state: the new folder returns to the staging name and is removed.
+        if (signing && signatureWritten) {
+            restoreFile(signaturePath, previousSignature);
+        }
         QString ignored;
         renameEntry(folderPath, staging, ignored);
         restorePrevious();

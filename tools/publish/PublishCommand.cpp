@@ -1,8 +1,11 @@
 #include "Commands.h"
 
 #include "DisplayText.h"
+#include "Ed25519.h"
 #include "ExcludeFilter.h"
+#include "KeyFile.h"
 #include "OutputPlace.h"
+#include "PathNesting.h"
 #include "PathRules.h"
 #include "ProgressDisplay.h"
 #include "PublicationWriter.h"
@@ -38,6 +41,28 @@ QStringList refusals(const PublishOptions &options, const ExcludeFilter &filter,
     return problems + releaseProblems(files, options.pathCodec);
 }
 
+// The private key, read and checked before anything is written. A key inside SOURCE_DIR or
+// OUTPUT_DIR is refused: it would be published for everyone to sign with.
+bool readSigningKey(const PublishOptions &options, QByteArray &privateKey, QByteArray &publicKey,
+                    QString &errorText)
+{
+    const QString key = resolvedPath(options.keyFile);
+    for (const QString &dir : {options.sourceDir, options.outputDir}) {
+        if (isSameOrInside(key, resolvedPath(dir))) {
+            errorText = QStringLiteral("the key file %1 lies inside %2, where it would be "
+                                       "published; keep it outside both folders")
+                            .arg(shownPath(options.keyFile), shownPath(dir));
+            return false;
+        }
+    }
+    if (!readKeyFile(options.keyFile, privateKey, errorText) ||
+        !publicKeyOf(privateKey, publicKey, errorText)) {
+        errorText = QStringLiteral("--sign: ") + errorText;
+        return false;
+    }
+    return true;
+}
+
 quint64 totalSize(const QList<ReleaseFile> &files)
 {
     quint64 total = 0;
@@ -61,7 +86,12 @@ int runPublish(const PublishOptions &options, QTextStream &out, QTextStream &err
         return 2;
     }
     Publication publication;
-    const QStringList problems = refusals(options, filter, publication.files);
+    QStringList problems = refusals(options, filter, publication.files);
+    QByteArray publicKey;
+    if (!options.keyFile.isEmpty() &&
+        !readSigningKey(options, publication.signingKeyPem, publicKey, errorText)) {
+        problems << errorText;
+    }
     if (!problems.isEmpty()) {
         for (const QString &problem : problems) {
             err << "Refused: " << problem << '\n';
@@ -80,6 +110,7 @@ int runPublish(const PublishOptions &options, QTextStream &out, QTextStream &err
     publication.description.folder = options.folder;
     publication.description.version = options.version;
     publication.pathCodec = options.pathCodec;
+    publication.expiresDays = options.expiresDays;
 
     ProgressDisplay display(err, publication.files.size(), totalSize(publication.files),
                             !options.quiet && ProgressDisplay::standardErrorIsTerminal());
@@ -101,8 +132,11 @@ int runPublish(const PublishOptions &options, QTextStream &out, QTextStream &err
         err << "Warning: " << warningText << '\n';
     }
 
-    out << systemCfgUrlLine(options.url) << '\n'
-        << QStringLiteral("Published %1 files, %2 bytes, to %3 in %4 s.\n")
+    out << systemCfgUrlLine(options.url) << '\n';
+    if (!publicKey.isEmpty()) {
+        out << "PublicKey=" << publicKey << '\n';
+    }
+    out << QStringLiteral("Published %1 files, %2 bytes, to %3 in %4 s.\n")
                .arg(publication.files.size())
                .arg(bytesWritten)
                .arg(shownPath(QDir(options.outputDir).filePath(options.folder)))

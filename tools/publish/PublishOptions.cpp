@@ -1,5 +1,7 @@
 #include "PublishOptions.h"
 
+#include "Ed25519.h"
+
 #include <QCommandLineParser>
 #include <QTextCodec>
 
@@ -14,10 +16,21 @@ const QString Description = QStringLiteral(
     "A release whose paths the updater could not fetch or install on Windows is refused "
     "before anything is written, and a failed run leaves OUTPUT_DIR as it was.\n"
     "\n"
-    "update-publish --verify OUTPUT_DIR [--path-encoding NAME] checks an existing publication: "
-    "every listed file must be there with its size and MD5 text.\n"
+    "update-publish --verify OUTPUT_DIR [--path-encoding NAME] [--public-key KEY] checks an "
+    "existing publication: every listed file must be there with its size and MD5 text; a signed "
+    "one also needs its signature (checked against KEY when given), sha256.txt and matching "
+    "SHA-256 texts.\n"
+    "\n"
+    "update-publish --keygen KEY_FILE creates an Ed25519 key pair for signed updates: the "
+    "private key goes to the new file KEY_FILE, readable by its owner only (keep it offline), "
+    "and the public key is printed as one base64 line, the value of PublicKey in system.cfg. "
+    "Publishing with --sign KEY_FILE adds sha256.txt, the signed keys of update.ini and "
+    "update.ini.sig; clients that have a PublicKey accept only such publications.\n"
     "\n"
     "Exit status: 0 done, 1 refused, failed or mismatches found, 2 wrong command line.");
+
+// A century: far enough for any release, near enough that the date stays an ordinary one.
+constexpr int MaxExpiresDays = 36500;
 
 // Paths must stay separable by tab, line feed and slash after encoding, so the encoding has to
 // write ASCII as ASCII (this rules out UTF-16 and the like).
@@ -69,7 +82,27 @@ ParseOutcome parseOptions(const QStringList &arguments, PublishOptions &options,
         QStringLiteral("NAME"));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
                                    QStringLiteral("Do not show progress on the terminal."));
-    parser.addOptions({verify, folder, version, type, exclude, url, pathEncoding, quiet});
+    const QCommandLineOption keygen(
+        QStringLiteral("keygen"),
+        QStringLiteral("Create a new Ed25519 key pair: the private key in the new file KEY_FILE "
+                       "(never overwritten), the public key printed for system.cfg."),
+        QStringLiteral("KEY_FILE"));
+    const QCommandLineOption sign(
+        QStringLiteral("sign"),
+        QStringLiteral("Sign the publication with the private key in KEY_FILE."),
+        QStringLiteral("KEY_FILE"));
+    const QCommandLineOption expiresDays(
+        QStringLiteral("expires-days"),
+        QStringLiteral("With --sign: clients refuse the description N days after publishing "
+                       "(default: it never expires)."),
+        QStringLiteral("N"));
+    const QCommandLineOption publicKey(
+        QStringLiteral("public-key"),
+        QStringLiteral("With --verify: the base64 public key (system.cfg's PublicKey) that must "
+                       "have signed the publication."),
+        QStringLiteral("KEY"));
+    parser.addOptions({verify, folder, version, type, exclude, url, pathEncoding, quiet, keygen,
+                       sign, expiresDays, publicKey});
     parser.addPositionalArgument(QStringLiteral("SOURCE_DIR"),
                                  QStringLiteral("The release as it looks once installed."));
     parser.addPositionalArgument(QStringLiteral("OUTPUT_DIR"),
@@ -85,8 +118,31 @@ ParseOutcome parseOptions(const QStringList &arguments, PublishOptions &options,
     }
 
     const QStringList positional = parser.positionalArguments();
+    if (parser.isSet(keygen)) {
+        for (const QCommandLineOption &other : {verify, folder, version, type, exclude, url,
+                                                pathEncoding, sign, expiresDays, publicKey}) {
+            if (parser.isSet(other)) {
+                text = QStringLiteral("--%1 cannot be used with --keygen")
+                           .arg(other.names().constFirst());
+                return ParseOutcome::Failed;
+            }
+        }
+        if (!positional.isEmpty()) {
+            text = QStringLiteral("--keygen takes no folders");
+            return ParseOutcome::Failed;
+        }
+        options.command = PublishCommand::KeyGen;
+        options.keyFile = parser.value(keygen);
+        options.quiet = parser.isSet(quiet);
+        return ParseOutcome::Run;
+    }
+    if (parser.isSet(expiresDays) && !parser.isSet(sign)) {
+        text = QStringLiteral("--expires-days needs --sign: only a signed description can expire");
+        return ParseOutcome::Failed;
+    }
     if (parser.isSet(verify)) {
-        for (const QCommandLineOption &publishOnly : {folder, version, type, exclude, url}) {
+        for (const QCommandLineOption &publishOnly :
+             {folder, version, type, exclude, url, sign, expiresDays}) {
             if (parser.isSet(publishOnly)) {
                 text = QStringLiteral("--%1 cannot be used with --verify")
                            .arg(publishOnly.names().constFirst());
@@ -99,7 +155,17 @@ ParseOutcome parseOptions(const QStringList &arguments, PublishOptions &options,
         }
         options.command = PublishCommand::Verify;
         options.outputDir = positional.at(0);
+        options.publicKey = parser.value(publicKey).toLatin1();
+        if (parser.isSet(publicKey) && !isValidPublicKey(options.publicKey)) {
+            text = QStringLiteral("--public-key: \"%1\" is not a base64 Ed25519 public key")
+                       .arg(parser.value(publicKey));
+            return ParseOutcome::Failed;
+        }
     } else {
+        if (parser.isSet(publicKey)) {
+            text = QStringLiteral("--public-key can only be used with --verify");
+            return ParseOutcome::Failed;
+        }
         if (positional.size() != 2) {
             text = QStringLiteral("expected SOURCE_DIR and OUTPUT_DIR");
             return ParseOutcome::Failed;
@@ -125,6 +191,21 @@ ParseOutcome parseOptions(const QStringList &arguments, PublishOptions &options,
     options.excludes = parser.values(exclude);
     options.url = parser.value(url);
     options.quiet = parser.isSet(quiet);
+    options.keyFile = parser.value(sign);
+    if (parser.isSet(sign) && options.keyFile.isEmpty()) {
+        text = QStringLiteral("--sign needs the private key's file");
+        return ParseOutcome::Failed;
+    }
+    if (parser.isSet(expiresDays)) {
+        bool ok = false;
+        options.expiresDays = parser.value(expiresDays).toInt(&ok);
+        if (!ok || options.expiresDays < 1 || options.expiresDays > MaxExpiresDays) {
+            text = QStringLiteral("--expires-days must be a whole number from 1 to %1, not \"%2\"")
+                       .arg(MaxExpiresDays)
+                       .arg(parser.value(expiresDays));
+            return ParseOutcome::Failed;
+        }
+    }
 
     options.pathCodec = QTextCodec::codecForLocale();
     if (parser.isSet(pathEncoding)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -8,7 +9,8 @@ class QTextCodec;
 enum class PublishCommand
 {
     Publish,
-    Verify
+    Verify,
+    KeyGen
 };
 
 struct PublishOptions
@@ -23,6 +25,9 @@ struct PublishOptions
     QString url;                     // empty when not given
     QTextCodec *pathCodec = nullptr; // never nullptr after a successful parse
     bool quiet = false;
+    QString keyFile;      // --keygen: the file to create; --sign: the private key to sign with
+    int expiresDays = 0;  // --expires-days; 0 when not given
+    QByteArray publicKey; // --public-key of --verify; empty when not given
 };
 
 enum class ParseOutcome

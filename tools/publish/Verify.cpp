@@ -1,10 +1,13 @@
 #include "Verify.h"
 
 #include "DisplayText.h"
+#include "Ed25519.h"
+#include "FileDigests.h"
 #include "FileList.h"
 #include "FileNames.h"
 #include "Md5Text.h"
 #include "PathRules.h"
+#include "Sha256Text.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,10 +69,68 @@ QString entryProblem(const QDir &folder, const FileEntry &entry)
     return QString();
 }
 
+QByteArray readWhole(const QString &path, bool &readable)
+{
+    QFile file(path);
+    readable = QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly);
+    return readable ? file.readAll() : QByteArray();
+}
+
+// What a client with the key would refuse before it fetches any file. `hashes` receives
+// sha256.txt's entries.
+QStringList signedPartProblems(const QDir &output, const QDir &folder,
+                               const Description &description, const QByteArray &listText,
+                               QTextCodec *pathCodec, const QByteArray &publicKey,
+                               FileTable &hashes)
+{
+    QStringList problems;
+    bool readable = false;
+    const QString signaturePath = output.filePath(SignatureFileName);
+    const QByteArray signature = readWhole(signaturePath, readable);
+    if (!readable) {
+        problems << QStringLiteral("%1 is missing").arg(shownPath(signaturePath));
+    } else if (!publicKey.isEmpty()) {
+        const QString descriptionPath = output.filePath(DescriptionFileName);
+        if (!verifySignature(publicKey, readWhole(descriptionPath, readable), signature)) {
+            problems << QStringLiteral("%1 is not a signature of %2 by the given public key")
+                            .arg(shownPath(signaturePath), shownPath(descriptionPath));
+        }
+    }
+    if (sha256Text(listText) != description.listSha256) {
+        problems << QStringLiteral("%1 does not match ListSha256 of %2")
+                        .arg(shownPath(folder.filePath(QStringLiteral("md5.txt"))),
+                             DescriptionFileName);
+    }
+    const QString hashListPath = folder.filePath(HashListFileName);
+    const QByteArray hashListText = readWhole(hashListPath, readable);
+    if (!readable) {
+        problems << QStringLiteral("%1 is missing").arg(shownPath(hashListPath));
+    } else if (sha256Text(hashListText) != description.hashListSha256) {
+        problems << QStringLiteral("%1 does not match HashListSha256 of %2")
+                        .arg(shownPath(hashListPath), DescriptionFileName);
+    }
+    hashes = parseFileList(hashListText, pathCodec);
+    return problems;
+}
+
+QString sha256Problem(const QDir &folder, const FileEntry &entry, const FileTable &hashes)
+{
+    const auto hashed = hashes.constFind(entry.path);
+    if (hashed == hashes.cend() || hashed->size != entry.size) {
+        return QStringLiteral("%1 is not listed in %2 with its size")
+            .arg(shownPath(entry.path), HashListFileName);
+    }
+    if (!fileMatchesMd5AndSha256(folder.filePath(entry.path), entry.md5, hashed->md5)) {
+        return QStringLiteral("%1 does not match its SHA-256 text %2")
+            .arg(shownPath(entry.path), QString::fromLatin1(hashed->md5));
+    }
+    return QString();
+}
+
 } // namespace
 
 bool verifyPublication(const QString &outputDir, QTextCodec *pathCodec, VerifyReport &report,
-                       QString &errorText)
+                       QString &errorText, const QByteArray &publicKey)
 {
     const QDir output(outputDir);
     if (!readDescription(output.filePath(DescriptionFileName), report.description, errorText)) {
@@ -90,9 +151,18 @@ bool verifyPublication(const QString &outputDir, QTextCodec *pathCodec, VerifyRe
     }
     const QByteArray text = list.readAll();
     report.mismatches = listFormatProblems(text, list.fileName());
+    FileTable hashes;
+    const bool isSigned = report.description.isSigned;
+    if (isSigned) {
+        report.mismatches << signedPartProblems(output, folder, report.description, text, pathCodec,
+                                                publicKey, hashes);
+    }
     const FileTable table = parseFileList(text, pathCodec);
     for (const FileEntry &entry : table) {
-        const QString problem = entryProblem(folder, entry);
+        QString problem = entryProblem(folder, entry);
+        if (problem.isEmpty() && isSigned) {
+            problem = sha256Problem(folder, entry, hashes);
+        }
         if (!problem.isEmpty()) {
             report.mismatches << problem;
         }

@@ -18,5 +18,8 @@ struct VerifyReport
 // nullptr: local 8-bit) and checks every listed file's presence, size and MD5 text. Returns
 // false only when the publication cannot be checked at all (no update.ini, no list, a folder
 // name the updater could not use); problems with listed files go into the report.
+// A signed publication is checked the way a client that holds its key checks it: update.ini.sig
+// (against publicKey, when one is given), both lists against update.ini, and every file's
+// SHA-256 text.
 bool verifyPublication(const QString &outputDir, QTextCodec *pathCodec, VerifyReport &report,
-                       QString &errorText);
+                       QString &errorText, const QByteArray &publicKey = QByteArray());

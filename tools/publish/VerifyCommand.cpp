@@ -11,7 +11,8 @@ int runVerify(const PublishOptions &options, QTextStream &out, QTextStream &err)
 {
     VerifyReport report;
     QString errorText;
-    if (!verifyPublication(options.outputDir, options.pathCodec, report, errorText)) {
+    if (!verifyPublication(options.outputDir, options.pathCodec, report, errorText,
+                           options.publicKey)) {
         err << "update-publish: " << errorText << '\n';
         return 1;
     }
@@ -32,5 +33,14 @@ int runVerify(const PublishOptions &options, QTextStream &out, QTextStream &err)
     out << QStringLiteral("Verified %1 files%2 in %3.\n")
                .arg(report.filesChecked)
                .arg(version, folder);
+    if (report.description.isSigned) {
+        out << (options.publicKey.isEmpty()
+                    ? "The publication is signed; give --public-key to check its signature too.\n"
+                    : "The signature matches the public key.\n");
+    } else if (!options.publicKey.isEmpty()) {
+        err << "update-publish: the publication is not signed; clients with a PublicKey refuse "
+               "it.\n";
+        return 1;
+    }
     return 0;
 }

@@ -23,6 +23,13 @@ int main(int argc, char *argv[])
     case ParseOutcome::Run:
         break;
     }
-    return options.command == PublishCommand::Verify ? runVerify(options, out, err)
-                                                     : runPublish(options, out, err);
+    switch (options.command) {
+    case PublishCommand::Verify:
+        return runVerify(options, out, err);
+    case PublishCommand::KeyGen:
+        return runKeygen(options, out, err);
+    case PublishCommand::Publish:
+        break;
+    }
+    return runPublish(options, out, err);
 }
