@@ -8,6 +8,7 @@
 #include "UpdatePlan.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QObject>
 #include <QSettings>
 #include <QUrl>
@@ -45,7 +46,11 @@ CheckResult checkForUpdate(UpdateContext &context)
     if (context.signatureRequired && !descriptionSignatureValid(context, buffer))
         return failed(CheckFailure::StepFailed, QObject::tr("升级描述文件签名无效"));
 
+    // The copy is the updater's own file: a link in its place would make an elevated process
+    // write wherever the link points.
     QFile copy(context.cacheDir.absoluteFilePath(DescriptionFileName));
+    if (QFileInfo(copy.fileName()).isSymLink())
+        copy.remove();
     if (!copy.open(QIODevice::ReadWrite | QIODevice::Truncate))
         return failed(CheckFailure::StepFailed,
                       QObject::tr("创建文件[%1]失败:%2").arg(copy.fileName(), copy.errorString()));

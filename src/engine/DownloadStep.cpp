@@ -24,6 +24,31 @@ int statusOf(const QNetworkReply &reply)
     return reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
 }
 
+// A symbolic link, or on Windows a junction: either would lead reads, removals and writes
+// out of the cache directory.
+bool isLink(const QFileInfo &info)
+{
+    return info.isSymLink() || info.isJunction();
+}
+
+// The folders on the way to an entry must be real folders of the cache. A link among them is
+// removed (the link itself, never what it points at); false when one cannot be removed.
+bool removeLinksOnTheWay(const QDir &cacheDir, const QString &path)
+{
+    QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    parts.removeLast();
+    QString folder;
+    for (const QString &part : qAsConst(parts)) {
+        folder += folder.isEmpty() ? part : QLatin1Char('/') + part;
+        const QFileInfo info(cacheDir.absoluteFilePath(folder));
+        if (isLink(info) && !QFile::remove(info.absoluteFilePath()) &&
+            !QDir().rmdir(info.absoluteFilePath())) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 void CDownloadThread::downloadNext()
@@ -35,6 +60,11 @@ void CDownloadThread::downloadNext()
 
         if (!isSafeListPath(entry.path)) {
             reportFailure(cacheFile, tr("更新文件%1路径不合法").arg(entry.path));
+            return;
+        }
+        if (!removeLinksOnTheWay(cacheDir, entry.path)) {
+            reportFailure(cacheFile,
+                          tr("路径%1被占用，无法删除!").arg(cacheFile.absoluteFilePath()));
             return;
         }
         if (isValidInCache(cacheFile, entry)) {
@@ -53,7 +83,7 @@ void CDownloadThread::downloadNext()
 
 bool CDownloadThread::isValidInCache(const QFileInfo &cacheFile, const FileEntry &entry) const
 {
-    if (cacheFile.isSymLink() || !cacheFile.isFile()) {
+    if (isLink(cacheFile) || !cacheFile.isFile()) {
         return false;
     }
     return entry.sha256.isEmpty()
@@ -67,8 +97,8 @@ bool CDownloadThread::clearCachePlace(const QFileInfo &cacheFile) const
     const QString path = cacheFile.absoluteFilePath();
     // A link is removed, never followed: removing recursively through a link to a directory
     // would empty a directory outside the cache.
-    if (cacheFile.isSymLink()) {
-        return QFile::remove(path);
+    if (isLink(cacheFile)) {
+        return QFile::remove(path) || QDir().rmdir(path);
     }
     if (cacheFile.isFile()) {
         return true;

@@ -30,6 +30,7 @@ private slots:
     void failures();
     void descriptionPastTheLimit();
     void copyCannotBeCreated();
+    void linkAtCopyPlaceIsNotFollowed();
     void invalidDescriptionAddress();
     void listAndPlan();
     void firstConsoleReport_data();
@@ -214,6 +215,26 @@ void tst_UpdateCheck::copyCannotBeCreated()
     QVERIFY2(result.failureText.startsWith(expectedStart), qPrintable(result.failureText));
     QVERIFY(result.failureText.size() > expectedStart.size());
     QCOMPARE(server->requestedPaths(), QStringList{"/u//update.ini"});
+}
+
+void tst_UpdateCheck::linkAtCopyPlaceIsNotFollowed()
+{
+    server->setRoute(QStringLiteral("/u//update.ini"), TestResponse::ok("[Summary]\n"));
+    server->setRoute(QStringLiteral("/u/Base//md5.txt"), TestResponse::ok(QByteArray()));
+    UpdateContext context;
+    prepare(context, server->baseUrl() + QStringLiteral("/u/"));
+    const QString outside = tree->filePath(QStringLiteral("outside.txt"));
+    QFile target(outside);
+    QVERIFY(target.open(QIODevice::WriteOnly));
+    target.write("keep me");
+    target.close();
+    const QString copy = context.cacheDir.filePath(QStringLiteral("update.ini"));
+    QVERIFY(QFile::link(outside, copy));
+
+    QCOMPARE(checkForUpdate(context).failure, CheckFailure::NoFailure);
+    QCOMPARE(readFile(outside), QStringLiteral("keep me"));
+    QVERIFY(!QFileInfo(copy).isSymLink());
+    QCOMPARE(readFile(copy), QStringLiteral("[Summary]\n"));
 }
 
 void tst_UpdateCheck::invalidDescriptionAddress()

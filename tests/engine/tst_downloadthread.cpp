@@ -36,6 +36,7 @@ private slots:
     void directoryAtCachePlaceIsRemoved();
     void undeletableDirectoryAtCachePlaceFails();
     void linkAtCachePlaceIsNotFollowed();
+    void linkOnTheWayIsRemovedNotFollowed();
     void failedTransferWritesNothing_data();
     void failedTransferWritesNothing();
     void refusedConnectionReportsStatusZero();
@@ -177,6 +178,23 @@ void tst_DownloadThread::linkAtCachePlaceIsNotFollowed()
     QCOMPARE(readTree(box->rootDir.filePath("outside")),
              (FileTree{{"keep.txt", "not the cache's"}}));
     QCOMPARE(readTree(box->install), (FileTree{{"a.txt", "content"}}));
+}
+
+void tst_DownloadThread::linkOnTheWayIsRemovedNotFollowed()
+{
+    // A folder of the cache that is really a link elsewhere, holding a copy that would pass.
+    QVERIFY(writeFile(box->rootDir.filePath("outside/x.txt"), "content"));
+    QVERIFY(QFile::link(box->rootDir.filePath("outside"), box->cache.filePath("sub")));
+    box->serve("sub/x.txt", "content");
+    auto worker = box->worker({entryFor("sub/x.txt", "content")});
+
+    QVERIFY(runToEnd(*worker));
+
+    QVERIFY2(worker->isSuccess(), qPrintable(worker->errorMessage()));
+    QCOMPARE(box->server.requestedPaths(), QStringList{"/v/sub/x.txt"});
+    QCOMPARE(readTree(box->rootDir.filePath("outside")), (FileTree{{"x.txt", "content"}}));
+    QVERIFY(!QFileInfo(box->cache.filePath("sub")).isSymLink());
+    QCOMPARE(readTree(box->install), (FileTree{{"sub/x.txt", "content"}}));
 }
 
 void tst_DownloadThread::failedTransferWritesNothing_data()

@@ -18,6 +18,7 @@ private slots:
     void existingPathsAreMovedAside_data();
     void existingPathsAreMovedAside();
     void directoryAtOldCopyPlaceFails();
+    void danglingLinkAtListedPathIsMovedAside();
     void failureAtThirdOfFiveKeepsTheRestCached();
 
 private:
@@ -106,6 +107,20 @@ void tst_InstallFiles::directoryAtOldCopyPlaceFails()
     QVERIFY(!worker->isSuccess());
     QCOMPARE(readTree(box->install), before);
     QCOMPARE(readTree(box->cache), (FileTree{{"x", "v2"}}));
+}
+
+void tst_InstallFiles::danglingLinkAtListedPathIsMovedAside()
+{
+    const QString target = box->rootDir.filePath("elsewhere/target.txt");
+    QVERIFY(QFile::link(target, box->install.filePath("a.txt")));
+
+    const auto worker = runServed({{"a.txt", "new"}});
+    QVERIFY(worker);
+    QVERIFY2(worker->isSuccess(), qPrintable(worker->errorMessage()));
+    QVERIFY2(!QFileInfo::exists(target), "the new file was written through the link");
+    QVERIFY(!QFileInfo(box->install.filePath("a.txt")).isSymLink());
+    QCOMPARE(readTree(box->install).value("a.txt"), QByteArray("new"));
+    QCOMPARE(QFileInfo(box->install.filePath("a.txt.old")).symLinkTarget(), target);
 }
 
 void tst_InstallFiles::failureAtThirdOfFiveKeepsTheRestCached()
