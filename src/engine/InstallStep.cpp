@@ -5,15 +5,38 @@
 
 #include <cstdio>
 
+namespace {
+
+// Windows refuses to delete a read-only file, and a file installed read-only keeps that
+// attribute when it is moved aside, so every later update would stop at its old copy.
+bool removeOldCopy(const QString &path)
+{
+    if (QFile::remove(path)) {
+        return true;
+    }
+    const QFile::Permissions permissions = QFile::permissions(path);
+    return !(permissions & QFile::WriteUser) &&
+           QFile::setPermissions(path, permissions | QFile::WriteUser) && QFile::remove(path);
+}
+
+// exists() follows links, so a link whose target is missing would count as free, and the final
+// move would then write through it to wherever it points.
+bool isPresent(const QFileInfo &info)
+{
+    return info.exists() || info.isSymLink();
+}
+
+} // namespace
+
 void CDownloadThread::installFiles()
 {
     for (const FileEntry &entry : qAsConst(files)) {
         const QString source = cacheDir.absoluteFilePath(entry.path);
         const QFileInfo installedFile(installDir.absoluteFilePath(entry.path));
 
-        if (installedFile.exists()) {
+        if (isPresent(installedFile)) {
             const QFileInfo asideFile(installDir.absoluteFilePath(entry.path + ".old"));
-            if (asideFile.exists() && !QFile::remove(asideFile.absoluteFilePath())) {
+            if (isPresent(asideFile) && !removeOldCopy(asideFile.absoluteFilePath())) {
                 reportFailure(installedFile, tr("删除文件%1失败").arg(asideFile.fileName()));
                 return;
             }
