@@ -7,8 +7,9 @@ packages=(
     cmake g++ make pkg-config
     qtbase5-dev qtbase5-dev-tools
     python3 clang-format
-    # Windows resource script check: windres and the C preprocessor it runs.
-    binutils-mingw-w64-x86-64 gcc-mingw-w64-x86-64
+    # Windows checks: windres with the C preprocessor it runs, and the C++ compiler that
+    # compiles every source as Windows code.
+    binutils-mingw-w64-x86-64 gcc-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix
     # Fuzzing with libFuzzer under the sanitizers.
     clang libclang-rt-14-dev
     # Ed25519 signatures of signed updates.

@@ -21,5 +21,8 @@ echo "== tests"
 export QT_QPA_PLATFORM=offscreen
 (cd "$build" && ctest --output-on-failure -j 2)
 
+echo "== Windows compile check"
+scripts/windows-check.sh "$build"
+
 echo "== fuzzing"
 scripts/fuzz.sh 30

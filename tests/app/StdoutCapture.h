@@ -2,9 +2,14 @@
 
 #include <QByteArray>
 #include <QTemporaryFile>
+#include <QtGlobal>
 
 #include <cstdio>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 // Collects what the code under test writes to the process's standard output.
 class StdoutCapture
@@ -14,8 +19,8 @@ public:
     {
         file.open();
         std::fflush(stdout);
-        saved = dup(STDOUT_FILENO);
-        dup2(file.handle(), STDOUT_FILENO);
+        saved = duplicate(outputFd());
+        duplicateTo(file.handle(), outputFd());
     }
     ~StdoutCapture() { release(); }
 
@@ -27,13 +32,51 @@ public:
     }
 
 private:
+    // The C runtime of MSVC has only the underscored names; its POSIX names are
+    // deprecated.
+#ifdef Q_OS_WIN
+    static int outputFd()
+    {
+        return _fileno(stdout);
+    }
+    static int duplicate(int fd)
+    {
+        return _dup(fd);
+    }
+    static int duplicateTo(int fd, int target)
+    {
+        return _dup2(fd, target);
+    }
+    static int closeFd(int fd)
+    {
+        return _close(fd);
+    }
+#else
+    static int outputFd()
+    {
+        return STDOUT_FILENO;
+    }
+    static int duplicate(int fd)
+    {
+        return dup(fd);
+    }
+    static int duplicateTo(int fd, int target)
+    {
+        return dup2(fd, target);
+    }
+    static int closeFd(int fd)
+    {
+        return close(fd);
+    }
+#endif
+
     void release()
     {
         if (saved < 0)
             return;
         std::fflush(stdout);
-        dup2(saved, STDOUT_FILENO);
-        close(saved);
+        duplicateTo(saved, outputFd());
+        closeFd(saved);
         saved = -1;
     }
 
