@@ -21,6 +21,9 @@ echo "== tests"
 export QT_QPA_PLATFORM=offscreen
 (cd "$build" && ctest --output-on-failure -j 2)
 
+echo "== benchmarks, on tiny data (checks that they run)"
+bench/run --quick --build "$build"
+
 echo "== Windows compile check"
 scripts/windows-check.sh "$build"
 
