@@ -1,18 +1,8 @@
 #include "Md5Text.h"
 
+#include "FileChunks.h"
+
 #include <QCryptographicHash>
-#include <QFile>
-#include <QFileInfo>
-
-#include <memory>
-
-namespace {
-
-// Large reads keep the per-call overhead negligible next to hashing, while memory use stays
-// the same for a file of a few bytes and one of several GiB.
-constexpr qint64 ChunkSize = 512 * 1024;
-
-} // namespace
 
 QByteArray md5Text(QByteArray data)
 {
@@ -39,26 +29,10 @@ QByteArray md5TextFromDigest(const QByteArray &digest)
 
 bool fileMatchesMd5(QString path, QByteArray expected)
 {
-    // A FIFO or device could block forever or never end, so only regular files are opened.
-    if (!QFileInfo(path).isFile()) {
-        return false;
-    }
-    QFile file(path);
-    // Unbuffered: the chunks go straight from the kernel into our buffer, not via QFile's.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        return false;
-    }
     QCryptographicHash hash(QCryptographicHash::Md5);
-    const std::unique_ptr<char[]> buffer(new char[ChunkSize]);
-    for (;;) {
-        const qint64 got = file.read(buffer.get(), ChunkSize);
-        if (got < 0) {
-            return false;
-        }
-        if (got == 0) {
-            break;
-        }
-        hash.addData(buffer.get(), static_cast<int>(got));
+    if (!readFileInChunks(path,
+                          [&hash](const char *data, int length) { hash.addData(data, length); })) {
+        return false;
     }
     return md5TextFromDigest(hash.result()) == expected;
 }

@@ -1,4 +1,5 @@
 #include "StaticServer.h"
+#include "TestFiles.h"
 #include "UpdaterTree.h"
 
 #include <QDirIterator>
@@ -10,27 +11,6 @@
 #include <QtTest>
 
 namespace {
-
-using Files = QMap<QString, QByteArray>; // relative path -> content
-
-bool writeFiles(const QDir &dir, const Files &files)
-{
-    for (auto it = files.cbegin(); it != files.cend(); ++it) {
-        const QString path = dir.filePath(it.key());
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            file.write(it.value()) != it.value().size())
-            return false;
-    }
-    return true;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Every file below dir, the updater itself, its configuration and its cache excepted.
 Files installation(const QDir &dir)

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QString>
+
+// Relative path -> content, for laying out and comparing small trees in tests.
+using Files = QMap<QString, QByteArray>;
+
+// Writes every file below dir, creating folders as needed.
+inline bool writeFiles(const QDir &dir, const Files &files)
+{
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        const QString path = dir.filePath(it.key());
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(it.value()) != it.value().size())
+            return false;
+    }
+    return true;
+}
+
+// The whole content of a file; empty when it cannot be read.
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
