@@ -7,6 +7,7 @@
 #include <QList>
 #include <QNetworkAccessManager>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QThread>
 #include <QTimer>
@@ -77,4 +78,7 @@ private:
     bool stalled = false;
     QPointer<QNetworkReply> transfer;
     std::unique_ptr<DownloadSink> sink;
+    // Every place the run has met so far, cleaned and case-folded: on Windows "A.dll" and
+    // "./a.dll" are one file, and installing it twice would delete its first ".old" copy.
+    QSet<QString> placesSeen;
 };

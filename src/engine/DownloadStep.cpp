@@ -58,10 +58,12 @@ void CDownloadThread::downloadNext()
         const FileEntry entry = files[currentIndex];
         const QFileInfo cacheFile(cacheDir.absoluteFilePath(entry.path));
 
-        if (!isSafeListPath(entry.path)) {
+        const QString place = QDir::cleanPath(entry.path).toCaseFolded();
+        if (!isSafeListPath(entry.path) || placesSeen.contains(place)) {
             reportFailure(cacheFile, tr("更新文件%1路径不合法").arg(entry.path));
             return;
         }
+        placesSeen.insert(place);
         if (!removeLinksOnTheWay(cacheDir, entry.path)) {
             reportFailure(cacheFile,
                           tr("路径%1被占用，无法删除!").arg(cacheFile.absoluteFilePath()));

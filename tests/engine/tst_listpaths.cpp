@@ -17,6 +17,8 @@ private slots:
 
     void unsafePathIsRefused_data();
     void unsafePathIsRefused();
+    void secondNameOfOnePlaceIsRefused_data();
+    void secondNameOfOnePlaceIsRefused();
     void oddButSafePathInstalls_data();
     void oddButSafePathInstalls();
 
@@ -68,6 +70,35 @@ void tst_ListPaths::unsafePathIsRefused()
     QCOMPARE(box->rootDir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              (QStringList{"cache", "install"}));
     QCOMPARE(readTree(box->cache), (FileTree{{"first.txt", "first"}}));
+    QCOMPARE(readTree(box->install), FileTree());
+}
+
+void tst_ListPaths::secondNameOfOnePlaceIsRefused_data()
+{
+    // Names that Windows resolves to one file: installing both would delete the first one's
+    // ".old" copy and leave the path empty.
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::newRow("letter case") << "A.txt"
+                                 << "a.txt";
+    QTest::newRow("dot segment") << "x.txt"
+                                 << "./x.txt";
+    QTest::newRow("doubled slash and case") << "d/e.txt"
+                                            << "d//E.TXT";
+}
+
+void tst_ListPaths::secondNameOfOnePlaceIsRefused()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    box->serve(first, "one");
+    box->serve(second, "two");
+    auto worker = box->worker({entryFor(first, "one"), entryFor(second, "two")});
+
+    QVERIFY(runToEnd(*worker));
+
+    QCOMPARE(worker->errorMessage(), QString("更新文件%1路径不合法").arg(second));
+    QCOMPARE(box->server.requestedPaths(), QStringList{"/v/" + first});
     QCOMPARE(readTree(box->install), FileTree());
 }
 
