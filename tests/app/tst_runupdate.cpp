@@ -3,6 +3,7 @@
 #include "HostStub.h"
 #include "Md5Text.h"
 #include "RunUpdate.h"
+#include "ScratchContext.h"
 #include "StdoutCapture.h"
 #include "TestServer.h"
 #include "UpdateContext.h"
@@ -80,14 +81,9 @@ void tst_RunUpdate::init()
     server.reset(new CTestServer);
     QVERIFY(server->isListening());
     context.reset(new UpdateContext);
-    context->serverUrl = server->baseUrl() + QStringLiteral("/u/");
-    context->installDir.setPath(QDir(dirs->path()).filePath(QStringLiteral("install")));
-    context->cacheDir.setPath(QDir(dirs->path()).filePath(QStringLiteral("cache")));
-    QVERIFY(context->installDir.mkpath(QStringLiteral(".")));
-    QVERIFY(context->cacheDir.mkpath(QStringLiteral(".")));
     host.reset(new HostStub(QDir(dirs->path()).filePath(QStringLiteral("Host.exe"))));
-    QVERIFY(host->write());
-    context->exePath = host->path();
+    QVERIFY(prepareScratchContext(*context, QDir(dirs->path()),
+                                  server->baseUrl() + QStringLiteral("/u/"), *host));
     list.clear();
 }
 

@@ -2,6 +2,7 @@
 #include "HostStub.h"
 #include "Md5Text.h"
 #include "RunUpdate.h"
+#include "ScratchContext.h"
 #include "SignedSite.h"
 #include "StdoutCapture.h"
 #include "TestServer.h"
@@ -136,14 +137,9 @@ void tst_SignedCheck::init()
     server.reset(new CTestServer);
     QVERIFY(server->isListening());
     context.reset(new UpdateContext);
-    context->serverUrl = server->baseUrl() + QStringLiteral("/u/");
-    context->installDir.setPath(QDir(dirs->path()).filePath(QStringLiteral("install")));
-    context->cacheDir.setPath(QDir(dirs->path()).filePath(QStringLiteral("cache")));
-    QVERIFY(context->installDir.mkpath(QStringLiteral(".")));
-    QVERIFY(context->cacheDir.mkpath(QStringLiteral(".")));
     host.reset(new HostStub(QDir(dirs->path()).filePath(QStringLiteral("Host.exe"))));
-    QVERIFY(host->write());
-    context->exePath = host->path();
+    QVERIFY(prepareScratchContext(*context, QDir(dirs->path()),
+                                  server->baseUrl() + QStringLiteral("/u/"), *host));
     context->signatureRequired = true;
     context->publicKey = vendor.publicKey;
 }
