@@ -5,30 +5,13 @@
 #include "RunUpdate.h"
 #include "ScratchContext.h"
 #include "StdoutCapture.h"
+#include "TestFiles.h"
 #include "TestServer.h"
 #include "UpdateContext.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
-
-namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
-
-} // namespace
 
 // The whole update run in process, against the test server, with the user's answers played
 // by a script.
@@ -103,11 +86,11 @@ void tst_RunUpdate::optionalAccepted()
     QCOMPARE(runUpdate(*context), 0);
     QCOMPARE(script.unexpected, QStringList());
     QCOMPARE(script.seen.first().headline, QString::fromUtf8("发现新版本：3.1.4"));
-    QCOMPARE(readAll(installed("app.exe")), QByteArray("new app"));
-    QCOMPARE(readAll(installed("app.exe.old")), QByteArray("old app"));
-    QCOMPARE(readAll(installed("data/new.dat")), QByteArray("fresh"));
+    QCOMPARE(readFile(installed("app.exe")), QByteArray("new app"));
+    QCOMPARE(readFile(installed("app.exe.old")), QByteArray("old app"));
+    QCOMPARE(readFile(installed("data/new.dat")), QByteArray("fresh"));
     QVERIFY(!QFileInfo::exists(installed("data/new.dat.old")));
-    QCOMPARE(readAll(savedList()), list);
+    QCOMPARE(readFile(savedList()), list);
     QTRY_VERIFY(host->started());
     QCOMPARE(host->record().mid(1),
              QStringList({QCoreApplication::applicationFilePath(), QStringLiteral("no_check")}));
@@ -122,7 +105,7 @@ void tst_RunUpdate::optionalDeclined()
 
     QCOMPARE(runUpdate(*context), 1);
     QCOMPARE(script.unexpected, QStringList());
-    QCOMPARE(readAll(savedList()), QByteArray("previous list\n"));
+    QCOMPARE(readFile(savedList()), QByteArray("previous list\n"));
     QVERIFY(!QFileInfo::exists(installed("app.exe")));
     QTRY_VERIFY(host->started());
     QVERIFY(!server->requestedPaths().contains(QStringLiteral("/u/Base/app.exe")));
@@ -136,7 +119,7 @@ void tst_RunUpdate::upToDate()
 
     QCOMPARE(runUpdate(*context), 1);
     QCOMPARE(script.seen.size(), 0);
-    QCOMPARE(readAll(savedList()), list);
+    QCOMPARE(readFile(savedList()), list);
     QTRY_VERIFY(host->started());
 }
 
@@ -161,7 +144,7 @@ void tst_RunUpdate::optionalFailureThenRetry()
     QCOMPARE(server->requestedPaths(),
              QStringList({"/u//update.ini", "/u/Base//md5.txt", "/u/Base/app.exe", "/u//update.ini",
                           "/u/Base//md5.txt", "/u/Base/app.exe"}));
-    QCOMPARE(readAll(installed("app.exe")), QByteArray("new app"));
+    QCOMPARE(readFile(installed("app.exe")), QByteArray("new app"));
     QTRY_VERIFY(host->started());
 }
 
@@ -178,7 +161,7 @@ void tst_RunUpdate::mandatoryFailureHasNoWayOutButRetry()
     QCOMPARE(script.seen.size(), 1);
     QCOMPARE(script.seen.first().text, QString::fromUtf8("下载更新文件app.exe大小不对"));
     QVERIFY2(!script.seen.first().buttons, "a mandatory update's error offers no buttons");
-    QCOMPARE(readAll(installed("app.exe")), QByteArray("new app"));
+    QCOMPARE(readFile(installed("app.exe")), QByteArray("new app"));
     QTRY_VERIFY(host->started());
 }
 
@@ -190,7 +173,7 @@ void tst_RunUpdate::everythingAlreadyCached()
 
     QCOMPARE(runUpdate(*context), 0);
     QCOMPARE(server->requestedPaths(), QStringList({"/u//update.ini", "/u/Base//md5.txt"}));
-    QCOMPARE(readAll(installed("b/c.txt")), QByteArray("gamma"));
+    QCOMPARE(readFile(installed("b/c.txt")), QByteArray("gamma"));
     QTRY_VERIFY(host->started());
 }
 

@@ -10,15 +10,20 @@
 // Relative path -> content, for laying out and comparing small trees in tests.
 using Files = QMap<QString, QByteArray>;
 
+// Writes one file, creating its folders as needed.
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
 // Writes every file below dir, creating folders as needed.
 inline bool writeFiles(const QDir &dir, const Files &files)
 {
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
-        const QString path = dir.filePath(it.key());
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            file.write(it.value()) != it.value().size())
+        if (!writeFile(dir.filePath(it.key()), it.value()))
             return false;
     }
     return true;

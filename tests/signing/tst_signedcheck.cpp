@@ -5,6 +5,7 @@
 #include "ScratchContext.h"
 #include "SignedSite.h"
 #include "StdoutCapture.h"
+#include "TestFiles.h"
 #include "TestServer.h"
 #include "UpdateContext.h"
 
@@ -37,20 +38,6 @@ enum class Attack
     OlderSerial,
     Expired,
 };
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
 
 Tree readTree(const QDir &dir)
 {
