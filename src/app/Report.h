@@ -1,15 +1,10 @@
 #pragma once
 
-#include <QByteArray>
+#include "ConsoleReport.h"
+
 #include <QString>
 
 class CUpdateError;
-
-// The console report: compact JSON with the members errormsg, success, update, in that order.
-QByteArray reportBytes(bool success, bool update, const QString &errormsg);
-
-// Writes the report to standard output and flushes it at once; no line break follows.
-void writeReport(bool success, bool update, QString errormsg);
 
 // Starts the host application detached with the updater's own path and "no_check".
 // Does nothing for an empty path; returns whether the start worked.

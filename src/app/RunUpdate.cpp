@@ -1,6 +1,7 @@
 #include "RunUpdate.h"
 
 #include "CDownloadThread.h"
+#include "CUpdateError.h"
 #include "CUpdateNotice.h"
 #include "CUpdateProgress.h"
 #include "FileNames.h"
@@ -62,7 +63,8 @@ DownloadOutcome downloadAndInstall(const UpdateContext &context, const CheckResu
     return {worker.isSuccess(), worker.errorMessage()};
 }
 
-Next concludeFailedCheck(UpdateContext &context, const CheckResult &check, int &exitCode)
+Next concludeFailedCheck(const UpdateContext &context, CUpdateError &errorDialog,
+                         const CheckResult &check, int &exitCode)
 {
     exitCode = 1;
     if (context.mode == RunMode::Console) {
@@ -70,8 +72,8 @@ Next concludeFailedCheck(UpdateContext &context, const CheckResult &check, int &
         return Next::Finish;
     }
     if (check.failure == CheckFailure::AddressInvalid) {
-        showError(context.errorDialog, QObject::tr("配置错误"), check.failureText, false);
-    } else if (showError(context.errorDialog, QObject::tr("更新失败"), check.failureText, true)) {
+        showError(errorDialog, QObject::tr("配置错误"), check.failureText, false);
+    } else if (showError(errorDialog, QObject::tr("更新失败"), check.failureText, true)) {
         return Next::Retry;
     }
     launchHost(context.exePath);
@@ -86,8 +88,8 @@ bool userAccepts(const CheckResult &check)
     return notice.exec() == 1;
 }
 
-Next concludeDownload(UpdateContext &context, const CheckResult &check,
-                      const DownloadOutcome &outcome, int &exitCode)
+Next concludeDownload(const UpdateContext &context, CUpdateError &errorDialog,
+                      const CheckResult &check, const DownloadOutcome &outcome, int &exitCode)
 {
     if (outcome.success) {
         saveList(context, check);
@@ -102,8 +104,7 @@ Next concludeDownload(UpdateContext &context, const CheckResult &check,
         return Next::Finish;
     }
     const bool mandatory = check.updateType != 0;
-    const bool retry =
-        showError(context.errorDialog, QObject::tr("更新失败"), outcome.message, !mandatory);
+    const bool retry = showError(errorDialog, QObject::tr("更新失败"), outcome.message, !mandatory);
     // A mandatory update offers no way out: closing its error starts the next attempt.
     if (mandatory || retry)
         return Next::Retry;
@@ -113,13 +114,13 @@ Next concludeDownload(UpdateContext &context, const CheckResult &check,
 
 } // namespace
 
-int runUpdate(UpdateContext &context)
+int runUpdate(UpdateContext &context, CUpdateError &errorDialog)
 {
     int exitCode = 1;
     for (;;) {
         const CheckResult check = checkForUpdate(context);
         if (check.failure != CheckFailure::NoFailure) {
-            if (concludeFailedCheck(context, check, exitCode) == Next::Retry)
+            if (concludeFailedCheck(context, errorDialog, check, exitCode) == Next::Retry)
                 continue;
             return exitCode;
         }
@@ -137,7 +138,7 @@ int runUpdate(UpdateContext &context)
         }
 
         const DownloadOutcome outcome = downloadAndInstall(context, check);
-        if (concludeDownload(context, check, outcome, exitCode) == Next::Retry)
+        if (concludeDownload(context, errorDialog, check, outcome, exitCode) == Next::Retry)
             continue;
         return exitCode;
     }

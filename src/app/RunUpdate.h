@@ -3,11 +3,12 @@
 #include <QByteArray>
 #include <QString>
 
+class CUpdateError;
 struct UpdateContext;
 
-// Carries the update from the check to its end, attempt after attempt; returns the process
-// exit code: 0 after an installed update, 1 otherwise.
-int runUpdate(UpdateContext &context);
+// Carries the update from the check to its end, attempt after attempt, reporting failures in
+// `errorDialog`; returns the process exit code: 0 after an installed update, 1 otherwise.
+int runUpdate(UpdateContext &context, CUpdateError &errorDialog);
 
 // Writes all bytes to `path`, replacing what was there; false when it cannot be opened.
 bool writeWholeFile(QString path, QByteArray bytes);

@@ -1,5 +1,6 @@
 #include "Startup.h"
 
+#include "CUpdateError.h"
 #include "Configuration.h"
 #include "DialogChrome.h"
 #include "Directories.h"
@@ -17,24 +18,28 @@ namespace {
 
 // Shows or reports a failure of start-up; in the interactive mode the host application is
 // started once the message has been closed.
-int failStartup(UpdateContext &context, const QString &title, const QString &text)
+int failStartup(const UpdateContext &context, CUpdateError &errorDialog, const QString &title,
+                const QString &text)
 {
     if (context.mode == RunMode::Console) {
         writeReport(false, false, text);
         return 1;
     }
-    showError(context.errorDialog, title, text, false);
+    showError(errorDialog, title, text, false);
     launchHost(context.exePath);
     return 1;
 }
 
 int runWithContext(int argc, char **argv)
 {
+    // Created before the context and destroyed after it: start-up reports through it before
+    // the driver runs.
+    CUpdateError errorDialog;
     UpdateContext context;
 
     const Configuration config = readConfiguration(context.appDir);
     context.serverUrl = config.serverUrl;
-    context.errorDialog.setDownloadUrl(config.downloadUrl);
+    errorDialog.setDownloadUrl(config.downloadUrl);
     context.installDir = context.appDir;
     context.cacheDir = config.cacheDir;
     context.exePath = config.exePath;
@@ -51,17 +56,18 @@ int runWithContext(int argc, char **argv)
 
     context.instanceGuard.setKey(instanceGuardKey());
     if (!takeInstanceGuard(context.instanceGuard))
-        return failStartup(context, QObject::tr("启动"), QObject::tr("升级程序已运行"));
+        return failStartup(context, errorDialog, QObject::tr("启动"),
+                           QObject::tr("升级程序已运行"));
 
     if (!QUrl(context.serverUrl, QUrl::TolerantMode).isValid())
-        return failStartup(context, QObject::tr("配置错误"),
+        return failStartup(context, errorDialog, QObject::tr("配置错误"),
                            QObject::tr("升级地址不合法:%1").arg(context.serverUrl));
 
     ensureDirectory(context.installDir);
     context.installDir = installRootFor(context.installDir);
     ensureDirectory(context.cacheDir);
 
-    return runUpdate(context);
+    return runUpdate(context, errorDialog);
 }
 
 } // namespace

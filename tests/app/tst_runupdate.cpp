@@ -1,9 +1,8 @@
 #include "DialogScript.h"
 #include "FileListWriter.h"
-#include "HostStub.h"
 #include "Md5Text.h"
+#include "RunScratch.h"
 #include "RunUpdate.h"
-#include "ScratchContext.h"
 #include "StdoutCapture.h"
 #include "TestFiles.h"
 #include "TestServer.h"
@@ -39,41 +38,33 @@ private:
         for (auto it = files.cbegin(); it != files.cend(); ++it) {
             table.insert(it.key(),
                          FileEntry{it.key(), quint64(it.value().size()), md5Text(it.value())});
-            server->setRoute(QStringLiteral("/u/Base/") + it.key(), TestResponse::ok(it.value()));
+            run->server.setRoute(QStringLiteral("/u/Base/") + it.key(),
+                                 TestResponse::ok(it.value()));
         }
         QString error;
         QVERIFY2(writeFileList(table, list, error), qPrintable(error));
-        server->setRoute(QStringLiteral("/u//update.ini"),
-                         TestResponse::ok("[Summary]\nUpdateType=" + QByteArray::number(type) +
-                                          "\n[Version]\nVersion=" + version.toUtf8() + "\n"));
-        server->setRoute(QStringLiteral("/u/Base//md5.txt"), TestResponse::ok(list));
+        run->server.setRoute(QStringLiteral("/u//update.ini"),
+                             TestResponse::ok("[Summary]\nUpdateType=" + QByteArray::number(type) +
+                                              "\n[Version]\nVersion=" + version.toUtf8() + "\n"));
+        run->server.setRoute(QStringLiteral("/u/Base//md5.txt"), TestResponse::ok(list));
     }
-    QString installed(const QString &path) const { return context->installDir.filePath(path); }
+    QString installed(const QString &path) const { return run->installed(path); }
     QString savedList() const { return installed(QStringLiteral("update_md5.info")); }
 
-    QScopedPointer<QTemporaryDir> dirs;
-    QScopedPointer<CTestServer> server;
-    QScopedPointer<UpdateContext> context;
-    QScopedPointer<HostStub> host;
+    QScopedPointer<RunScratch> run;
     QByteArray list;
 };
 
 void tst_RunUpdate::init()
 {
-    dirs.reset(new QTemporaryDir);
-    server.reset(new CTestServer);
-    QVERIFY(server->isListening());
-    context.reset(new UpdateContext);
-    host.reset(new HostStub(QDir(dirs->path()).filePath(QStringLiteral("Host.exe"))));
-    QVERIFY(prepareScratchContext(*context, QDir(dirs->path()),
-                                  server->baseUrl() + QStringLiteral("/u/"), *host));
+    run.reset(new RunScratch(QStringLiteral("/u/")));
+    QVERIFY(run->isReady());
     list.clear();
 }
 
 void tst_RunUpdate::cleanup()
 {
-    context.reset();
-    server.reset();
+    run.reset();
 }
 
 void tst_RunUpdate::optionalAccepted()
@@ -83,7 +74,7 @@ void tst_RunUpdate::optionalAccepted()
     DialogScript script;
     script.expect("CUpdateNotice", DialogScript::click("update"));
 
-    QCOMPARE(runUpdate(*context), 0);
+    QCOMPARE(run->update(), 0);
     QCOMPARE(script.unexpected, QStringList());
     QCOMPARE(script.seen.first().headline, QString::fromUtf8("发现新版本：3.1.4"));
     QCOMPARE(readFile(installed("app.exe")), QByteArray("new app"));
@@ -91,8 +82,8 @@ void tst_RunUpdate::optionalAccepted()
     QCOMPARE(readFile(installed("data/new.dat")), QByteArray("fresh"));
     QVERIFY(!QFileInfo::exists(installed("data/new.dat.old")));
     QCOMPARE(readFile(savedList()), list);
-    QTRY_VERIFY(host->started());
-    QCOMPARE(host->record().mid(1),
+    QTRY_VERIFY(run->host.started());
+    QCOMPARE(run->host.record().mid(1),
              QStringList({QCoreApplication::applicationFilePath(), QStringLiteral("no_check")}));
 }
 
@@ -103,12 +94,12 @@ void tst_RunUpdate::optionalDeclined()
     DialogScript script;
     script.expect("CUpdateNotice", DialogScript::click("skip"));
 
-    QCOMPARE(runUpdate(*context), 1);
+    QCOMPARE(run->update(), 1);
     QCOMPARE(script.unexpected, QStringList());
     QCOMPARE(readFile(savedList()), QByteArray("previous list\n"));
     QVERIFY(!QFileInfo::exists(installed("app.exe")));
-    QTRY_VERIFY(host->started());
-    QVERIFY(!server->requestedPaths().contains(QStringLiteral("/u/Base/app.exe")));
+    QTRY_VERIFY(run->host.started());
+    QVERIFY(!run->server.requestedPaths().contains(QStringLiteral("/u/Base/app.exe")));
 }
 
 void tst_RunUpdate::upToDate()
@@ -117,23 +108,23 @@ void tst_RunUpdate::upToDate()
     publish({{"app.exe", "same"}}, 1);
     DialogScript script;
 
-    QCOMPARE(runUpdate(*context), 1);
+    QCOMPARE(run->update(), 1);
     QCOMPARE(script.seen.size(), 0);
     QCOMPARE(readFile(savedList()), list);
-    QTRY_VERIFY(host->started());
+    QTRY_VERIFY(run->host.started());
 }
 
 void tst_RunUpdate::optionalFailureThenRetry()
 {
     publish({{"app.exe", "new app"}}, 0);
-    server->setRouteSequence(QStringLiteral("/u/Base/app.exe"),
-                             {TestResponse::withStatus(404), TestResponse::ok("new app")});
+    run->server.setRouteSequence(QStringLiteral("/u/Base/app.exe"),
+                                 {TestResponse::withStatus(404), TestResponse::ok("new app")});
     DialogScript script;
     script.expect("CUpdateNotice", DialogScript::click("update"));
     script.expect("CUpdateError", DialogScript::click("retry"));
     script.expect("CUpdateNotice", DialogScript::click("update"));
 
-    QCOMPARE(runUpdate(*context), 0);
+    QCOMPARE(run->update(), 0);
     QCOMPARE(script.unexpected, QStringList());
     const DialogScript::Seen error = script.seen.at(1);
     QCOMPARE(error.headline, QString::fromUtf8("更新失败"));
@@ -141,77 +132,78 @@ void tst_RunUpdate::optionalFailureThenRetry()
              qPrintable(error.text));
     QVERIFY(error.buttons);
     // The whole check runs again before the worker is rebuilt.
-    QCOMPARE(server->requestedPaths(),
+    QCOMPARE(run->server.requestedPaths(),
              QStringList({"/u//update.ini", "/u/Base//md5.txt", "/u/Base/app.exe", "/u//update.ini",
                           "/u/Base//md5.txt", "/u/Base/app.exe"}));
     QCOMPARE(readFile(installed("app.exe")), QByteArray("new app"));
-    QTRY_VERIFY(host->started());
+    QTRY_VERIFY(run->host.started());
 }
 
 void tst_RunUpdate::mandatoryFailureHasNoWayOutButRetry()
 {
     publish({{"app.exe", "new app"}}, 1);
-    server->setRouteSequence(QStringLiteral("/u/Base/app.exe"),
-                             {TestResponse::ok("new app!"), TestResponse::ok("new app")});
+    run->server.setRouteSequence(QStringLiteral("/u/Base/app.exe"),
+                                 {TestResponse::ok("new app!"), TestResponse::ok("new app")});
     DialogScript script;
     script.expect("CUpdateError", DialogScript::escape());
 
-    QCOMPARE(runUpdate(*context), 0);
+    QCOMPARE(run->update(), 0);
     QCOMPARE(script.unexpected, QStringList());
     QCOMPARE(script.seen.size(), 1);
     QCOMPARE(script.seen.first().text, QString::fromUtf8("下载更新文件app.exe大小不对"));
     QVERIFY2(!script.seen.first().buttons, "a mandatory update's error offers no buttons");
     QCOMPARE(readFile(installed("app.exe")), QByteArray("new app"));
-    QTRY_VERIFY(host->started());
+    QTRY_VERIFY(run->host.started());
 }
 
 void tst_RunUpdate::everythingAlreadyCached()
 {
     publish({{"a.txt", "alpha"}, {"b/c.txt", "gamma"}}, 1);
-    QVERIFY(writeFile(context->cacheDir.filePath("a.txt"), "alpha"));
-    QVERIFY(writeFile(context->cacheDir.filePath("b/c.txt"), "gamma"));
+    QVERIFY(writeFile(run->context.cacheDir.filePath("a.txt"), "alpha"));
+    QVERIFY(writeFile(run->context.cacheDir.filePath("b/c.txt"), "gamma"));
 
-    QCOMPARE(runUpdate(*context), 0);
-    QCOMPARE(server->requestedPaths(), QStringList({"/u//update.ini", "/u/Base//md5.txt"}));
+    QCOMPARE(run->update(), 0);
+    QCOMPARE(run->server.requestedPaths(), QStringList({"/u//update.ini", "/u/Base//md5.txt"}));
     QCOMPARE(readFile(installed("b/c.txt")), QByteArray("gamma"));
-    QTRY_VERIFY(host->started());
+    QTRY_VERIFY(run->host.started());
 }
 
 void tst_RunUpdate::unsafeFirstEntrySilentConsole()
 {
-    context->mode = RunMode::Console;
+    run->context.mode = RunMode::Console;
     const QByteArray hostile = md5Text("x") + "\t0000000100000000\t../escape.txt\n";
-    server->setRoute(QStringLiteral("/u//update.ini"),
-                     TestResponse::ok("[Summary]\nUpdateType=0\n"));
-    server->setRoute(QStringLiteral("/u/Base//md5.txt"), TestResponse::ok(hostile));
+    run->server.setRoute(QStringLiteral("/u//update.ini"),
+                         TestResponse::ok("[Summary]\nUpdateType=0\n"));
+    run->server.setRoute(QStringLiteral("/u/Base//md5.txt"), TestResponse::ok(hostile));
 
     StdoutCapture capture;
-    QCOMPARE(runUpdate(*context), 1);
+    QCOMPARE(run->update(), 1);
     QCOMPARE(capture.text(), QByteArray("{\"errormsg\":\"\",\"success\":true,\"update\":false}") +
                                  "{\"errormsg\":\"" +
                                  QString::fromUtf8("更新文件../escape.txt路径不合法").toUtf8() +
                                  "\",\"success\":false,\"update\":false}");
-    QVERIFY(!QFileInfo::exists(QDir(dirs->path()).filePath("escape.txt")));
+    QVERIFY(!QFileInfo::exists(run->root.filePath("escape.txt")));
     QVERIFY(!QFileInfo::exists(savedList()));
     QTest::qWait(200);
-    QVERIFY2(!host->started(), "console mode starts nothing after a failure");
+    QVERIFY2(!run->host.started(), "console mode starts nothing after a failure");
 }
 
 void tst_RunUpdate::cancelDuringSlowDownload()
 {
     const QByteArray big(256 * 1024, 'z');
     publish({{"slow.bin", big}}, 0);
-    server->setRoute(QStringLiteral("/u/Base/slow.bin"), TestResponse::ok(big).trickled(4096, 20));
+    run->server.setRoute(QStringLiteral("/u/Base/slow.bin"),
+                         TestResponse::ok(big).trickled(4096, 20));
     DialogScript script;
     script.expect("CUpdateNotice", DialogScript::click("update"));
     script.expect("CUpdateProgress", [this](QWidget *dialog) {
         // Cancel once the transfer is under way.
-        QTRY_VERIFY(server->requestedPaths().contains(QStringLiteral("/u/Base/slow.bin")));
+        QTRY_VERIFY(run->server.requestedPaths().contains(QStringLiteral("/u/Base/slow.bin")));
         dialog->findChild<QPushButton *>(QStringLiteral("cancel"))->click();
     });
     script.expect("CUpdateError", DialogScript::escape());
 
-    QCOMPARE(runUpdate(*context), 1);
+    QCOMPARE(run->update(), 1);
     QCOMPARE(script.unexpected, QStringList());
     QCOMPARE(script.seen.last().text, QString());
     QVERIFY(script.seen.last().buttons);
@@ -219,7 +211,7 @@ void tst_RunUpdate::cancelDuringSlowDownload()
     QTest::qWait(1500);
     QVERIFY(!QFileInfo::exists(installed("slow.bin")));
     QVERIFY(!QFileInfo::exists(savedList()));
-    QTRY_VERIFY(host->started());
+    QTRY_VERIFY(run->host.started());
 }
 
 QTEST_MAIN(tst_RunUpdate)

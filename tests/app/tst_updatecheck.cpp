@@ -315,5 +315,5 @@ void tst_UpdateCheck::firstConsoleReport()
     QCOMPARE(result.failure, CheckFailure::NoFailure);
 }
 
-QTEST_MAIN(tst_UpdateCheck)
+QTEST_GUILESS_MAIN(tst_UpdateCheck)
 #include "tst_updatecheck.moc"

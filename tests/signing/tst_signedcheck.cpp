@@ -1,8 +1,7 @@
 #include "DialogScript.h"
-#include "HostStub.h"
 #include "Md5Text.h"
+#include "RunScratch.h"
 #include "RunUpdate.h"
-#include "ScratchContext.h"
 #include "SignedSite.h"
 #include "StdoutCapture.h"
 #include "TestFiles.h"
@@ -89,14 +88,14 @@ private slots:
     void failureOffersRetryToTheUser();
 
 private:
-    void useConsole() { context->mode = RunMode::Console; }
-    QString installed(const QString &path) const { return context->installDir.filePath(path); }
+    void useConsole() { run->context.mode = RunMode::Console; }
+    QString installed(const QString &path) const { return run->installed(path); }
     // Runs in console mode; returns what it printed.
     QByteArray runConsole(int expectedExit)
     {
         useConsole();
         StdoutCapture capture;
-        const int exitCode = runUpdate(*context);
+        const int exitCode = run->update();
         const QByteArray printed = capture.text();
         if (exitCode != expectedExit) {
             qWarning("exit code %d, printed %s", exitCode, printed.constData());
@@ -106,10 +105,7 @@ private:
 
     TestKeyPair vendor;
     TestKeyPair stranger;
-    QScopedPointer<QTemporaryDir> dirs;
-    QScopedPointer<CTestServer> server;
-    QScopedPointer<UpdateContext> context;
-    QScopedPointer<HostStub> host;
+    QScopedPointer<RunScratch> run;
 };
 
 void tst_SignedCheck::initTestCase()
@@ -120,21 +116,15 @@ void tst_SignedCheck::initTestCase()
 
 void tst_SignedCheck::init()
 {
-    dirs.reset(new QTemporaryDir);
-    server.reset(new CTestServer);
-    QVERIFY(server->isListening());
-    context.reset(new UpdateContext);
-    host.reset(new HostStub(QDir(dirs->path()).filePath(QStringLiteral("Host.exe"))));
-    QVERIFY(prepareScratchContext(*context, QDir(dirs->path()),
-                                  server->baseUrl() + QStringLiteral("/u/"), *host));
-    context->signatureRequired = true;
-    context->publicKey = vendor.publicKey;
+    run.reset(new RunScratch(QStringLiteral("/u/")));
+    QVERIFY(run->isReady());
+    run->context.signatureRequired = true;
+    run->context.publicKey = vendor.publicKey;
 }
 
 void tst_SignedCheck::cleanup()
 {
-    context.reset();
-    server.reset();
+    run.reset();
 }
 
 void tst_SignedCheck::attackIsRefused_data()
@@ -231,10 +221,10 @@ void tst_SignedCheck::attackIsRefused()
         publication.signature = otherPublication.signature;
         break;
     case Attack::PublicKeyMalformed:
-        context->publicKey = vendor.publicKey.left(20);
+        run->context.publicKey = vendor.publicKey.left(20);
         break;
     case Attack::PublicKeyEmpty:
-        context->publicKey.clear();
+        run->context.publicKey.clear();
         break;
     case Attack::FileAndItsMd5LineChanged: {
         const QByteArray evil = "evil 2.0 build";
@@ -257,7 +247,7 @@ void tst_SignedCheck::attackIsRefused()
     default:
         break;
     }
-    servePublication(*server, QStringLiteral("/u/"), publication);
+    servePublication(run->server, QStringLiteral("/u/"), publication);
 
     const QByteArray printed = runConsole(1);
     if (exact) {
@@ -269,13 +259,13 @@ void tst_SignedCheck::attackIsRefused()
                      printed.size() > start.size() + end.size(),
                  printed.constData());
     }
-    QCOMPARE(readTree(context->installDir), before);
-    for (const QString &path : server->requestedPaths()) {
+    QCOMPARE(readTree(run->context.installDir), before);
+    for (const QString &path : run->server.requestedPaths()) {
         QVERIFY2(!path.startsWith(QStringLiteral("/u/Base/")) || path.startsWith("/u/Base//"),
                  qPrintable("no file may be fetched after a refused check: " + path));
     }
     QTest::qWait(100);
-    QVERIFY(!host->started());
+    QVERIFY(!run->host.started());
 }
 
 void tst_SignedCheck::signedUpdateInstallsAndRecordsSerial()
@@ -285,14 +275,14 @@ void tst_SignedCheck::signedUpdateInstallsAndRecordsSerial()
     release.files = NewRelease;
     release.serial = 201;
     const SignedPublication publication = signRelease(release, vendor.privateKey);
-    servePublication(*server, QStringLiteral("/u/"), publication);
+    servePublication(run->server, QStringLiteral("/u/"), publication);
 
     QCOMPARE(runConsole(0), QByteArray("{\"errormsg\":\"\",\"success\":true,\"update\":true}"));
     QCOMPARE(readFile(installed("app.exe")), NewRelease.value("app.exe"));
     QCOMPARE(readFile(installed("lib/core.dll")), NewRelease.value("lib/core.dll"));
     QCOMPARE(readFile(installed("update_md5.info")), publication.list);
     QCOMPARE(readFile(installed("update_serial.info")), QByteArray("201\n"));
-    QCOMPARE(server->requestedPaths(),
+    QCOMPARE(run->server.requestedPaths(),
              QStringList({"/u//update.ini", "/u//update.ini.sig", "/u/Base//md5.txt",
                           "/u/Base//sha256.txt", "/u/Base/app.exe", "/u/Base/lib/core.dll"}));
 }
@@ -307,7 +297,7 @@ void tst_SignedCheck::upToDateRecordsSerial()
     release.files = NewRelease;
     release.serial = 300;
     const SignedPublication publication = signRelease(release, vendor.privateKey);
-    servePublication(*server, QStringLiteral("/u/"), publication);
+    servePublication(run->server, QStringLiteral("/u/"), publication);
 
     QCOMPARE(runConsole(1), QByteArray("{\"errormsg\":\"\",\"success\":true,\"update\":false}"));
     QCOMPARE(readFile(installed("update_md5.info")), publication.list);
@@ -320,7 +310,7 @@ void tst_SignedCheck::sameSerialIsAccepted()
     SignedRelease release;
     release.files = NewRelease;
     release.serial = 250;
-    servePublication(*server, QStringLiteral("/u/"), signRelease(release, vendor.privateKey));
+    servePublication(run->server, QStringLiteral("/u/"), signRelease(release, vendor.privateKey));
 
     QCOMPARE(runConsole(0), QByteArray("{\"errormsg\":\"\",\"success\":true,\"update\":true}"));
     QCOMPARE(readFile(installed("update_serial.info")), QByteArray("250\n"));
@@ -331,7 +321,7 @@ void tst_SignedCheck::firstSignedRunAcceptsAnySerial()
     SignedRelease release;
     release.files = NewRelease;
     release.serial = 1;
-    servePublication(*server, QStringLiteral("/u/"), signRelease(release, vendor.privateKey));
+    servePublication(run->server, QStringLiteral("/u/"), signRelease(release, vendor.privateKey));
 
     QCOMPARE(runConsole(0), QByteArray("{\"errormsg\":\"\",\"success\":true,\"update\":true}"));
     QCOMPARE(readFile(installed("update_serial.info")), QByteArray("1\n"));
@@ -342,7 +332,7 @@ void tst_SignedCheck::futureExpiryIsAccepted()
     SignedRelease release;
     release.files = NewRelease;
     release.expires = utcText(QDateTime::currentDateTimeUtc().addSecs(3600));
-    servePublication(*server, QStringLiteral("/u/"), signRelease(release, vendor.privateKey));
+    servePublication(run->server, QStringLiteral("/u/"), signRelease(release, vendor.privateKey));
 
     QCOMPARE(runConsole(0), QByteArray("{\"errormsg\":\"\",\"success\":true,\"update\":true}"));
 }
@@ -352,14 +342,14 @@ void tst_SignedCheck::verifiedCopyOnlyReplacesTheCachedDescription()
     SignedRelease release;
     release.files = NewRelease;
     const SignedPublication good = signRelease(release, vendor.privateKey);
-    servePublication(*server, QStringLiteral("/u/"), good);
+    servePublication(run->server, QStringLiteral("/u/"), good);
     QCOMPARE(runConsole(0), QByteArray("{\"errormsg\":\"\",\"success\":true,\"update\":true}"));
-    const QString copy = context->cacheDir.filePath(QStringLiteral("update.ini"));
+    const QString copy = run->context.cacheDir.filePath(QStringLiteral("update.ini"));
     QCOMPARE(readFile(copy), good.description);
 
     SignedPublication forged = good;
     forged.description.replace("Folder=Base", "Folder=Evil");
-    servePublication(*server, QStringLiteral("/u/"), forged);
+    servePublication(run->server, QStringLiteral("/u/"), forged);
     QCOMPARE(runConsole(1), failureReport(QString::fromUtf8("升级描述文件签名无效")));
     QCOMPARE(readFile(copy), good.description);
 }
@@ -370,9 +360,9 @@ void tst_SignedCheck::failureOffersRetryToTheUser()
     release.files = NewRelease;
     release.updateType = 0;
     const SignedPublication publication = signRelease(release, vendor.privateKey);
-    servePublication(*server, QStringLiteral("/u/"), publication);
+    servePublication(run->server, QStringLiteral("/u/"), publication);
     // The first signature that arrives is not the vendor's; the second one is.
-    server->setRouteSequence(
+    run->server.setRouteSequence(
         QStringLiteral("/u//update.ini.sig"),
         {TestResponse::ok(signatureFileFor(publication.description, stranger.privateKey)),
          TestResponse::ok(publication.signature)});
@@ -380,13 +370,13 @@ void tst_SignedCheck::failureOffersRetryToTheUser()
     script.expect("CUpdateError", DialogScript::click("retry"));
     script.expect("CUpdateNotice", DialogScript::click("update"));
 
-    QCOMPARE(runUpdate(*context), 0);
+    QCOMPARE(run->update(), 0);
     QCOMPARE(script.unexpected, QStringList());
     QCOMPARE(script.seen.first().headline, QString::fromUtf8("更新失败"));
     QCOMPARE(script.seen.first().text, QString::fromUtf8("升级描述文件签名无效"));
     QVERIFY2(script.seen.first().buttons, "the user must be offered to try again");
     QCOMPARE(readFile(installed("app.exe")), NewRelease.value("app.exe"));
-    QTRY_VERIFY(host->started());
+    QTRY_VERIFY(run->host.started());
 }
 
 QTEST_MAIN(tst_SignedCheck)

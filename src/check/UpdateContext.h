@@ -1,6 +1,5 @@
 #pragma once
 
-#include "CUpdateError.h"
 #include "RunMode.h"
 
 #include <QByteArray>
@@ -11,10 +10,10 @@
 #include <QString>
 
 // What start-up prepares for the update run. Members are created in declaration order and
-// destroyed in reverse, so the guard goes first and the error dialog last.
+// destroyed in reverse, so the guard goes first. It holds no window: the error dialog belongs
+// to the entry, which creates it before this context and destroys it after.
 struct UpdateContext
 {
-    CUpdateError errorDialog;
     QDir appDir{QCoreApplication::applicationDirPath()};
     QNetworkAccessManager network;
     QString serverUrl;

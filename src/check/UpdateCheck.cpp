@@ -1,8 +1,8 @@
 #include "UpdateCheck.h"
 
 #include "CheckFetch.h"
+#include "ConsoleReport.h"
 #include "FileNames.h"
-#include "Report.h"
 #include "SignedCheck.h"
 #include "UpdateContext.h"
 #include "UpdatePlan.h"
