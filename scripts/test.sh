@@ -12,6 +12,12 @@ scripts/install-deps.sh
 echo "== formatting"
 git ls-files -z -- '*.cpp' '*.h' | xargs -0 -r clang-format --dry-run --Werror
 
+echo "== configuring for packagers: no tests, no benchmarks, no Python, no Qt Test"
+packaging="$(mktemp -d)"
+cmake -S "$root" -B "$packaging" -DUPDATE_BUILD_TESTS=OFF -DUPDATE_BUILD_BENCHMARKS=OFF \
+    -DCMAKE_DISABLE_FIND_PACKAGE_Python3=ON -DQt5Test_DIR=/nonexistent >/dev/null
+rm -rf "$packaging"
+
 echo "== build"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DUPDATE_WERROR=ON -DUPDATE_REQUIRE_WINDRES=ON
