@@ -52,15 +52,6 @@ bool removeBelow(int fd)
 
 } // namespace
 
-QByteArray patterned(int size, int seed)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i) {
-        bytes[i] = char((i * 7 + i / 251 + seed * 13) & 0xff);
-    }
-    return bytes;
-}
-
 FileEntry entryFor(const QString &path, const QByteArray &content)
 {
     return FileEntry{path, static_cast<quint64>(content.size()), md5Text(content)};

@@ -2,6 +2,7 @@
 
 #include "CDownloadThread.h"
 #include "FileList.h"
+#include "Patterned.h"
 #include "TestServer.h"
 
 #include <QByteArray>
@@ -18,8 +19,6 @@
 using FileTree = QMap<QString, QByteArray>;
 Q_DECLARE_METATYPE(FileTree)
 
-// Bytes that differ with every offset and seed, so a shifted or cut copy never hashes alike.
-QByteArray patterned(int size, int seed = 0);
 FileEntry entryFor(const QString &path, const QByteArray &content);
 bool writeFile(const QString &path, const QByteArray &content);
 FileTree readTree(const QDir &dir);

@@ -1,4 +1,5 @@
 #include "BlockingRequest.h"
+#include "Patterned.h"
 #include "TestServer.h"
 
 #include <QDir>
@@ -16,14 +17,6 @@
 namespace {
 
 const QString timeoutText = QStringLiteral("网络超时");
-
-QByteArray patterned(int size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 7 + i / 251) & 0xff);
-    return bytes;
-}
 
 } // namespace
 

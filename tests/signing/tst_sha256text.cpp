@@ -1,5 +1,6 @@
 #include "FileDigests.h"
 #include "Md5Text.h"
+#include "Patterned.h"
 #include "Sha256Text.h"
 #include "StreamSha256.h"
 
@@ -16,16 +17,6 @@ namespace {
 
 const QByteArray EmptySha256 = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
 const QByteArray AbcSha256 = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
-
-// Bytes that differ with every offset, so a lost, doubled or reordered chunk changes the hash.
-QByteArray patterned(int size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i) {
-        bytes[i] = char((i * 31 + i / 4099) & 0xff);
-    }
-    return bytes;
-}
 
 } // namespace
 
