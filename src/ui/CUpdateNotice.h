@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QDialog>
+#include "CUpdateDialog.h"
 
 class QLabel;
 class QPushButton;
 
 // Asks before an optional update: "立即更新" (exec() returns 1) or "以后再说" (0).
-class CUpdateNotice : public QDialog
+class CUpdateNotice : public CUpdateDialog
 {
     Q_OBJECT
 
@@ -16,12 +16,7 @@ public:
 
     void setVersion(const QString &version);
 
-protected:
-    void paintEvent(QPaintEvent *event) override;
-
 private:
-    void buildForm();
-
     QPushButton *update = nullptr;
     QPushButton *skip = nullptr;
     QLabel *version = nullptr;
