@@ -14,7 +14,7 @@ public:
     explicit CUpdateNotice(QWidget *parent = nullptr);
     ~CUpdateNotice() override;
 
-    void setVersion(const QString &version);
+    void setVersion(const QString &text);
 
 private:
     QPushButton *update = nullptr;

@@ -34,13 +34,13 @@ CUpdateProgress::CUpdateProgress(CDownloadThread *thread, QWidget *parent) : CUp
 
 CUpdateProgress::~CUpdateProgress() = default;
 
-void CUpdateProgress::onDownloadStarted(QFileInfo filename, int current, int total)
+void CUpdateProgress::onDownloadStarted(QFileInfo filename, int current, int count)
 {
-    if (total <= 0) {
+    if (count <= 0) {
         desc->setText(QStringLiteral("total为0"));
         return;
     }
-    this->total->setValue(current * 100 / total);
+    total->setValue(current * 100 / count);
     desc->setText(tr("正在下载更新文件%1").arg(filename.fileName()));
     progress->setValue(0);
 }

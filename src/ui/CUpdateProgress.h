@@ -22,7 +22,7 @@ public:
     CUpdateProgress(CDownloadThread *thread, QWidget *parent = nullptr);
     ~CUpdateProgress() override;
 
-    void onDownloadStarted(QFileInfo filename, int current, int total);
+    void onDownloadStarted(QFileInfo filename, int current, int count);
     void onDownloadProgress(int64_t bytesReceived, int64_t bytesTotal);
     void onDownloadFail(QFileInfo filename, QString errormsg);
 
