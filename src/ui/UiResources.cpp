@@ -1,4 +1,4 @@
-#include "DialogChrome.h"
+#include "UiResources.h"
 
 #include <QtGlobal>
 
