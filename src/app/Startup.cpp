@@ -2,11 +2,11 @@
 
 #include "CUpdateError.h"
 #include "Configuration.h"
-#include "DialogChrome.h"
 #include "Directories.h"
 #include "InstanceGuard.h"
 #include "Report.h"
 #include "RunUpdate.h"
+#include "UiResources.h"
 #include "UpdateContext.h"
 
 #include <QApplication>

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDialog>
+#include "CUpdateDialog.h"
+
 #include <QString>
 
 class QLabel;
@@ -8,7 +9,7 @@ class QPushButton;
 
 // The error dialog: a headline, a detail line, "再试一次" (exec() returns 1) and, when a
 // download page is configured, "官网下载", which opens that page and keeps the dialog open.
-class CUpdateError : public QDialog
+class CUpdateError : public CUpdateDialog
 {
     Q_OBJECT
 
@@ -20,12 +21,7 @@ public:
     void setMessage(const QString &title, const QString &text, bool showButtons);
     void openDownloadPage();
 
-protected:
-    void paintEvent(QPaintEvent *event) override;
-
 private:
-    void buildForm();
-
     QPushButton *retry = nullptr;
     QPushButton *download = nullptr;
     QLabel *label = nullptr;

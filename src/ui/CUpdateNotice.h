@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QDialog>
+#include "CUpdateDialog.h"
 
 class QLabel;
 class QPushButton;
 
 // Asks before an optional update: "立即更新" (exec() returns 1) or "以后再说" (0).
-class CUpdateNotice : public QDialog
+class CUpdateNotice : public CUpdateDialog
 {
     Q_OBJECT
 
@@ -14,14 +14,9 @@ public:
     explicit CUpdateNotice(QWidget *parent = nullptr);
     ~CUpdateNotice() override;
 
-    void setVersion(const QString &version);
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
+    void setVersion(const QString &text);
 
 private:
-    void buildForm();
-
     QPushButton *update = nullptr;
     QPushButton *skip = nullptr;
     QLabel *version = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDialog>
+#include "CUpdateDialog.h"
+
 #include <QFileInfo>
 #include <QString>
 
@@ -13,7 +14,7 @@ class QPushButton;
 
 // Shows a download run: the share of files done, the share of the current file and a status
 // line. It starts the worker's thread itself and closes once that thread has finished.
-class CUpdateProgress : public QDialog
+class CUpdateProgress : public CUpdateDialog
 {
     Q_OBJECT
 
@@ -21,19 +22,16 @@ public:
     CUpdateProgress(CDownloadThread *thread, QWidget *parent = nullptr);
     ~CUpdateProgress() override;
 
-    void onDownloadStarted(QFileInfo filename, int current, int total);
+    void onDownloadStarted(QFileInfo filename, int current, int count);
     void onDownloadProgress(int64_t bytesReceived, int64_t bytesTotal);
     void onDownloadFail(QFileInfo filename, QString errormsg);
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
     // Escape and the close command act like "取消": the dialog still waits for the thread.
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void buildForm();
-
     QLabel *label = nullptr;
     QProgressBar *total = nullptr;
     QProgressBar *progress = nullptr;

@@ -1,6 +1,6 @@
 #include "CUpdateError.h"
-#include "DialogChrome.h"
 #include "ModalAnswer.h"
+#include "UiResources.h"
 
 #include <QApplication>
 #include <QDesktopServices>
