@@ -1,5 +1,7 @@
 #include "CUpdateDialog.h"
 
+#include "UiResources.h"
+
 #include <QFont>
 #include <QLabel>
 #include <QPainter>
@@ -9,7 +11,12 @@
 #include <QRect>
 #include <QString>
 
-CUpdateDialog::CUpdateDialog(QWidget *parent) : QDialog(parent) {}
+CUpdateDialog::CUpdateDialog(QWidget *parent) : QDialog(parent)
+{
+    // Every program that shows a dialog thereby links the pictures, even one that never set
+    // the window icon.
+    registerUiResources();
+}
 
 CUpdateDialog::~CUpdateDialog() = default;
 

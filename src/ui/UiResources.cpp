@@ -4,7 +4,7 @@
 
 void registerUiResources()
 {
-    // The collection lives in a static library; naming its initialiser here makes the linker
-    // keep it in every program that shows a dialog, and registering twice is harmless.
+    // The collection lives in a static library; naming its initialiser makes the linker keep
+    // it, and registering twice is harmless.
     Q_INIT_RESOURCE(resources);
 }
