@@ -7,11 +7,11 @@
 
 #include <utility>
 
-CDownloadThread::CDownloadThread(QString baseUrl, QDir cacheDir, QDir installDir,
-                                 QList<FileEntry> files, QObject *parent, int stallTimeoutMs)
-    : QThread(parent), success(false), baseUrl(std::move(baseUrl)), cacheDir(std::move(cacheDir)),
-      installDir(std::move(installDir)), files(std::move(files)), currentIndex(0), ended(false),
-      stallTimeoutMs(stallTimeoutMs)
+CDownloadThread::CDownloadThread(QString base, QDir cache, QDir install, QList<FileEntry> entries,
+                                 QObject *parent, int stallTimeout)
+    : QThread(parent), success(false), baseUrl(std::move(base)), cacheDir(std::move(cache)),
+      installDir(std::move(install)), files(std::move(entries)), currentIndex(0), ended(false),
+      stallTimeoutMs(stallTimeout)
 {
     qRegisterMetaType<QFileInfo>("QFileInfo");
     qRegisterMetaType<int64_t>("int64_t");

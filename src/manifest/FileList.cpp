@@ -71,7 +71,7 @@ FileTable parseFileList(QByteArray text, QTextCodec *pathCodec)
             entry.md5 = QByteArray(line, int(tab1 - line));
             entry.size = sizeFromField(tab1 + 1, int(tab2 - tab1 - 1));
             entry.path = pathFromField(tab2 + 1, int(lineEnd - tab2 - 1), pathCodec);
-            hint = std::next(table.insert(hint, entry.path, entry));
+            hint = FileTable::const_iterator(std::next(table.insert(hint, entry.path, entry)));
         }
         if (newline == textEnd) {
             break;

@@ -57,8 +57,8 @@ class Connection : public QObject
 public:
     using Handler = std::function<TestResponse(const RecordedRequest &)>;
 
-    Connection(QTcpSocket *socket, int serial, Handler handler, QObject *parent)
-        : QObject(parent), socket(socket), serial(serial), handler(std::move(handler))
+    Connection(QTcpSocket *peer, int number, Handler answer, QObject *parent)
+        : QObject(parent), socket(peer), serial(number), handler(std::move(answer))
     {
         socket->setParent(this);
         connect(socket, &QTcpSocket::readyRead, this, &Connection::readRequests);
@@ -273,11 +273,11 @@ TestResponse TestResponse::closeDelimited() const
     return copy;
 }
 
-TestResponse TestResponse::trickled(int chunkSize, int chunkDelayMs) const
+TestResponse TestResponse::trickled(int bytesPerChunk, int pauseMs) const
 {
     TestResponse copy = *this;
-    copy.chunkSize = chunkSize;
-    copy.chunkDelayMs = chunkDelayMs;
+    copy.chunkSize = bytesPerChunk;
+    copy.chunkDelayMs = pauseMs;
     return copy;
 }
 

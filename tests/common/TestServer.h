@@ -54,7 +54,7 @@ struct TestResponse
     TestResponse stalledAfterHeaders() const;
     TestResponse cutAfter(int bodyBytes) const;
     TestResponse closeDelimited() const;
-    TestResponse trickled(int chunkSize, int chunkDelayMs) const;
+    TestResponse trickled(int bytesPerChunk, int pauseMs) const;
 };
 Q_DECLARE_METATYPE(TestResponse)
 

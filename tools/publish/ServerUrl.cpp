@@ -27,5 +27,6 @@ QString systemCfgUrlLine(const QString &url)
     if (url.isEmpty()) {
         return QStringLiteral("URL=<address of OUTPUT_DIR on your server>/");
     }
-    return QStringLiteral("URL=") + url + (url.endsWith(QLatin1Char('/')) ? "" : "/");
+    return QStringLiteral("URL=") + url +
+           (url.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/"));
 }
