@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The one test command: installs what is missing, builds with warnings as errors and runs
-# every test (unit, black-box, the resource checks, a bounded fuzzing run).
+# every test (unit, black-box, the resource checks, clang-tidy, a bounded fuzzing run).
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -26,6 +26,9 @@ cmake --build "$build" -j "$(nproc)"
 echo "== tests"
 export QT_QPA_PLATFORM=offscreen
 (cd "$build" && ctest --output-on-failure -j 2)
+
+echo "== clang-tidy"
+scripts/tidy.sh "$build"
 
 echo "== benchmarks, on tiny data (checks that they run)"
 bench/run --quick --build "$build"

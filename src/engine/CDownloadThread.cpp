@@ -9,8 +9,8 @@
 
 CDownloadThread::CDownloadThread(QString base, QDir cache, QDir install, QList<FileEntry> entries,
                                  QObject *parent, int stallTimeout)
-    : QThread(parent), success(false), baseUrl(std::move(base)), cacheDir(std::move(cache)),
-      installDir(std::move(install)), files(std::move(entries)), currentIndex(0), ended(false),
+    : QThread(parent), success(false), baseUrl(std::move(base)), cacheDir(cache),
+      installDir(install), files(std::move(entries)), currentIndex(0), ended(false),
       stallTimeoutMs(stallTimeout)
 {
     qRegisterMetaType<QFileInfo>("QFileInfo");

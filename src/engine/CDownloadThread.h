@@ -33,10 +33,10 @@ public:
     static constexpr int DefaultStallTimeoutMs = 30000;
 
     // Sends the first request before returning, or ends the whole run at once when nothing
-    // needs fetching or the first entry already fails. baseUrl is joined to each entry's path
+    // needs fetching or the first entry already fails. `base` is joined to each entry's path
     // without a separator, so it normally ends with "/".
-    CDownloadThread(QString baseUrl, QDir cacheDir, QDir installDir, QList<FileEntry> files,
-                    QObject *parent, int stallTimeoutMs = DefaultStallTimeoutMs);
+    CDownloadThread(QString base, QDir cache, QDir install, QList<FileEntry> entries,
+                    QObject *parent, int stallTimeout = DefaultStallTimeoutMs);
     ~CDownloadThread() override;
 
     bool isSuccess() const;

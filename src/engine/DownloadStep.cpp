@@ -16,8 +16,8 @@ namespace {
 constexpr int AcceptedStatus = 200;
 
 // What the network layer may hold for one reply before it stops reading from the socket.
-constexpr qint64 ReadBufferBytes = 1024 * 1024;
-constexpr qint64 ChunkBytes = 64 * 1024;
+constexpr qint64 ReadBufferBytes = qint64(1024) * 1024;
+constexpr qint64 ChunkBytes = qint64(64) * 1024;
 
 int statusOf(const QNetworkReply &reply)
 {

@@ -15,7 +15,7 @@
 namespace {
 
 // A PEM Ed25519 key is about 120 bytes; anything this large is not one.
-constexpr qint64 MaxKeyFileSize = 64 * 1024;
+constexpr qint64 MaxKeyFileSize = qint64(64) * 1024;
 
 bool openNewPrivate(QFile &file, QString &errorText)
 {

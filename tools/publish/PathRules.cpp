@@ -72,7 +72,7 @@ QString listPathProblem(const QString &path)
     }
     const QStringList components = path.split(QLatin1Char('/'));
     for (const QString &component : components) {
-        const QString problem = componentProblem(component);
+        QString problem = componentProblem(component);
         if (!problem.isEmpty()) {
             return problem;
         }
