@@ -17,8 +17,6 @@
 
 namespace {
 
-const QString ListFileName = QStringLiteral("md5.txt");
-
 // `hashTable`, when given, receives each file's SHA-256 text in the MD5 text's place: the
 // table that becomes sha256.txt.
 bool copyRelease(const Publication &publication, const QDir &staging,

@@ -15,8 +15,6 @@
 
 namespace {
 
-const QString ListFileName = QStringLiteral("md5.txt");
-
 // The updater silently skips lines that are not entries, so a cut-off upload could drop
 // files from the list without any listed file being wrong.
 QStringList listFormatProblems(const QByteArray &text, const QString &listPath)
@@ -98,8 +96,7 @@ QStringList signedPartProblems(const QDir &output, const QDir &folder,
     }
     if (sha256Text(listText) != description.listSha256) {
         problems << QStringLiteral("%1 does not match ListSha256 of %2")
-                        .arg(shownPath(folder.filePath(QStringLiteral("md5.txt"))),
-                             DescriptionFileName);
+                        .arg(shownPath(folder.filePath(ListFileName)), DescriptionFileName);
     }
     const QString hashListPath = folder.filePath(HashListFileName);
     const QByteArray hashListText = readWhole(hashListPath, readable);
