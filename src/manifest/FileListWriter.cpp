@@ -1,18 +1,10 @@
 #include "FileListWriter.h"
 
+#include "ShownPath.h"
+
 #include <QTextCodec>
 
 namespace {
-
-// Control characters would make the message itself unreadable, so they are spelled out.
-QString visible(const QString &text)
-{
-    QString shown = text;
-    shown.replace(QLatin1Char('\t'), QLatin1String("\\t"));
-    shown.replace(QLatin1Char('\n'), QLatin1String("\\n"));
-    shown.replace(QLatin1Char('\r'), QLatin1String("\\r"));
-    return QLatin1Char('"') + shown + QLatin1Char('"');
-}
 
 bool holdsLineBreakOrTab(const QByteArray &bytes)
 {
@@ -40,38 +32,38 @@ QString problemWith(const QString &key, const FileEntry &entry, QTextCodec *code
 {
     if (key != entry.path) {
         return QStringLiteral("entry %1 is stored under the different key %2")
-            .arg(visible(entry.path), visible(key));
+            .arg(shownPath(entry.path), shownPath(key));
     }
     if (entry.path.isEmpty()) {
         return QStringLiteral("the entry with MD5 text %1 has an empty path")
-            .arg(visible(QString::fromLatin1(entry.md5)));
+            .arg(shownPath(QString::fromLatin1(entry.md5)));
     }
     if (holdsLineBreakOrTab(entry.path)) {
         return QStringLiteral("path %1 holds a tab, line feed or carriage return")
-            .arg(visible(entry.path));
+            .arg(shownPath(entry.path));
     }
     if (holdsLineBreakOrTab(entry.md5)) {
         return QStringLiteral("MD5 text of %1 holds a tab, line feed or carriage return")
-            .arg(visible(entry.path));
+            .arg(shownPath(entry.path));
     }
     if (entry.path.contains(QLatin1Char('\\'))) {
         return QStringLiteral("path %1 holds a backslash, which a reader turns into a slash")
-            .arg(visible(entry.path));
+            .arg(shownPath(entry.path));
     }
     if (entry.path.startsWith(QLatin1Char('/'))) {
         return QStringLiteral("path %1 starts with a slash, which a reader removes")
-            .arg(visible(entry.path));
+            .arg(shownPath(entry.path));
     }
     const QString codecName = QString::fromLatin1(codec->name());
     if (!codec->canEncode(entry.path)) {
         return QStringLiteral("path %1 cannot be encoded in %2")
-            .arg(visible(entry.path), codecName);
+            .arg(shownPath(entry.path), codecName);
     }
     encodedPath = codec->fromUnicode(entry.path);
     // canEncode alone misses codecs that substitute silently or emit separator bytes.
     if (codec->toUnicode(encodedPath) != entry.path || holdsLineBreakOrTab(encodedPath)) {
         return QStringLiteral("path %1 does not survive encoding in %2")
-            .arg(visible(entry.path), codecName);
+            .arg(shownPath(entry.path), codecName);
     }
     return QString();
 }

@@ -1,9 +1,9 @@
 #include "CopyHash.h"
 
-#include "DisplayText.h"
 #include "FileChunks.h"
 #include "Md5Text.h"
 #include "Sha256Text.h"
+#include "ShownPath.h"
 
 #include <QCryptographicHash>
 #include <QFile>

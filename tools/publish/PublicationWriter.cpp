@@ -1,11 +1,11 @@
 #include "PublicationWriter.h"
 
 #include "CopyHash.h"
-#include "DisplayText.h"
 #include "Ed25519.h"
 #include "FileListWriter.h"
 #include "FileNames.h"
 #include "Sha256Text.h"
+#include "ShownPath.h"
 #include "UniqueDirectory.h"
 
 #include <QDateTime>

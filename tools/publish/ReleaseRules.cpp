@@ -1,8 +1,8 @@
 #include "ReleaseRules.h"
 
-#include "DisplayText.h"
 #include "FileNames.h"
 #include "PathRules.h"
+#include "ShownPath.h"
 
 #include <QHash>
 #include <QTextCodec>

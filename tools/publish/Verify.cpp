@@ -1,6 +1,5 @@
 #include "Verify.h"
 
-#include "DisplayText.h"
 #include "Ed25519.h"
 #include "FileDigests.h"
 #include "FileList.h"
@@ -8,6 +7,7 @@
 #include "Md5Text.h"
 #include "PathRules.h"
 #include "Sha256Text.h"
+#include "ShownPath.h"
 
 #include <QDir>
 #include <QFile>
