@@ -3,6 +3,7 @@
 #include "CheckFetch.h"
 #include "Ed25519.h"
 #include "FileNames.h"
+#include "HashList.h"
 #include "SerialRecord.h"
 #include "Sha256Text.h"
 #include "UpdateContext.h"
@@ -95,15 +96,15 @@ bool attachFileHashes(UpdateContext &context, const QString &versionBaseUrl,
         failureText = listMismatchText();
         return false;
     }
-    // The same format as md5.txt, with the SHA-256 text in the MD5 text's place.
-    const FileTable hashes = parseFileList(hashListBytes);
+    const HashTable hashes = parseHashList(hashListBytes);
     for (FileEntry &entry : remote) {
         const auto hashed = hashes.constFind(entry.path);
-        if (hashed == hashes.cend() || hashed->size != entry.size || !isSha256Text(hashed->md5)) {
+        if (hashed == hashes.cend() || hashed->size != entry.size ||
+            !isSha256Text(hashed->sha256)) {
             failureText = listMismatchText();
             return false;
         }
-        entry.sha256 = hashed->md5;
+        entry.sha256 = hashed->sha256;
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #include "FileDigests.h"
 #include "FileList.h"
 #include "FileNames.h"
+#include "HashList.h"
 #include "Md5Text.h"
 #include "PathRules.h"
 #include "Sha256Text.h"
@@ -79,7 +80,7 @@ QByteArray readWhole(const QString &path, bool &readable)
 QStringList signedPartProblems(const QDir &output, const QDir &folder,
                                const Description &description, const QByteArray &listText,
                                QTextCodec *pathCodec, const QByteArray &publicKey,
-                               FileTable &hashes)
+                               HashTable &hashes)
 {
     QStringList problems;
     bool readable = false;
@@ -106,20 +107,20 @@ QStringList signedPartProblems(const QDir &output, const QDir &folder,
         problems << QStringLiteral("%1 does not match HashListSha256 of %2")
                         .arg(shownPath(hashListPath), DescriptionFileName);
     }
-    hashes = parseFileList(hashListText, pathCodec);
+    hashes = parseHashList(hashListText, pathCodec);
     return problems;
 }
 
-QString sha256Problem(const QDir &folder, const FileEntry &entry, const FileTable &hashes)
+QString sha256Problem(const QDir &folder, const FileEntry &entry, const HashTable &hashes)
 {
     const auto hashed = hashes.constFind(entry.path);
     if (hashed == hashes.cend() || hashed->size != entry.size) {
         return QStringLiteral("%1 is not listed in %2 with its size")
             .arg(shownPath(entry.path), HashListFileName);
     }
-    if (!fileMatchesMd5AndSha256(folder.filePath(entry.path), entry.md5, hashed->md5)) {
+    if (!fileMatchesMd5AndSha256(folder.filePath(entry.path), entry.md5, hashed->sha256)) {
         return QStringLiteral("%1 does not match its SHA-256 text %2")
-            .arg(shownPath(entry.path), QString::fromLatin1(hashed->md5));
+            .arg(shownPath(entry.path), QString::fromLatin1(hashed->sha256));
     }
     return QString();
 }
@@ -148,7 +149,7 @@ bool verifyPublication(const QString &outputDir, QTextCodec *pathCodec, VerifyRe
     }
     const QByteArray text = list.readAll();
     report.mismatches = listFormatProblems(text, list.fileName());
-    FileTable hashes;
+    HashTable hashes;
     const bool isSigned = report.description.isSigned;
     if (isSigned) {
         report.mismatches << signedPartProblems(output, folder, report.description, text, pathCodec,
