@@ -68,7 +68,7 @@ CheckResult checkForUpdate(UpdateContext &context)
         result.version = description.value(QStringLiteral("Version/Version")).toString();
         QString failureText;
         if (context.signatureRequired &&
-            !acceptSignedFields(description, context.installDir, signedFields, failureText))
+            !acceptSignedFields(buffer, context.installDir, signedFields, failureText))
             return failed(CheckFailure::StepFailed, failureText);
     }
 
