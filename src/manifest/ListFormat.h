@@ -67,7 +67,6 @@ template<typename Entry>
 QMap<QString, Entry> readListText(const QByteArray &text, QTextCodec *pathCodec,
                                   QByteArray Entry::*digest)
 {
-    using namespace listformat;
     using Table = QMap<QString, Entry>;
     Table table;
     // Lists are usually written in path order, so the place after the last insert is the
@@ -75,19 +74,19 @@ QMap<QString, Entry> readListText(const QByteArray &text, QTextCodec *pathCodec,
     typename Table::const_iterator hint = table.cend();
     const char *const textEnd = text.constData() + text.size();
     for (const char *line = text.constData();;) {
-        const char *const newline = find(line, textEnd, '\n');
+        const char *const newline = listformat::find(line, textEnd, '\n');
         const char *lineEnd = newline;
         if (lineEnd > line && lineEnd[-1] == '\r') {
             --lineEnd;
         }
         // An entry is exactly three pieces: two tabs, and no third one.
-        const char *tab1 = find(line, lineEnd, '\t');
-        const char *tab2 = tab1 < lineEnd ? find(tab1 + 1, lineEnd, '\t') : lineEnd;
-        if (tab2 < lineEnd && find(tab2 + 1, lineEnd, '\t') == lineEnd) {
+        const char *tab1 = listformat::find(line, lineEnd, '\t');
+        const char *tab2 = tab1 < lineEnd ? listformat::find(tab1 + 1, lineEnd, '\t') : lineEnd;
+        if (tab2 < lineEnd && listformat::find(tab2 + 1, lineEnd, '\t') == lineEnd) {
             Entry entry;
             entry.*digest = QByteArray(line, int(tab1 - line));
-            entry.size = sizeFromField(tab1 + 1, int(tab2 - tab1 - 1));
-            entry.path = pathFromField(tab2 + 1, int(lineEnd - tab2 - 1), pathCodec);
+            entry.size = listformat::sizeFromField(tab1 + 1, int(tab2 - tab1 - 1));
+            entry.path = listformat::pathFromField(tab2 + 1, int(lineEnd - tab2 - 1), pathCodec);
             hint = typename Table::const_iterator(std::next(table.insert(hint, entry.path, entry)));
         }
         if (newline == textEnd) {
