@@ -4,11 +4,11 @@
 #include "Ed25519.h"
 #include "FileNames.h"
 #include "SerialRecord.h"
-#include "Sha256Text.h"
+#include "SignedLists.h"
 #include "UpdateContext.h"
 
+#include <QDateTime>
 #include <QObject>
-#include <QSettings>
 #include <QUrl>
 
 namespace {
@@ -16,31 +16,6 @@ namespace {
 QString listMismatchText()
 {
     return QObject::tr("更新列表文件校验不对");
-}
-
-// Only the form the publishing tool writes: ISO 8601 in UTC, marked with "Z".
-bool parseExpiry(const QString &text, QDateTime &expires)
-{
-    if (!text.endsWith(QLatin1Char('Z')))
-        return false;
-    expires = QDateTime::fromString(text, Qt::ISODate);
-    return expires.isValid() && expires.timeSpec() == Qt::UTC;
-}
-
-bool readSignedFields(const QSettings &description, SignedFields &fields)
-{
-    bool serialOk = false;
-    fields.serial =
-        description.value(QStringLiteral("Version/Serial")).toString().toULongLong(&serialOk);
-    fields.listSha256 =
-        description.value(QStringLiteral("Version/ListSha256")).toString().toLatin1();
-    fields.hashListSha256 =
-        description.value(QStringLiteral("Version/HashListSha256")).toString().toLatin1();
-    if (!serialOk || !isSha256Text(fields.listSha256) || !isSha256Text(fields.hashListSha256))
-        return false;
-    const QString expiry = QStringLiteral("Version/Expires");
-    return !description.contains(expiry) ||
-           parseExpiry(description.value(expiry).toString(), fields.expires);
 }
 
 } // namespace
@@ -56,7 +31,7 @@ bool descriptionSignatureValid(UpdateContext &context, const QByteArray &descrip
            verifySignature(context.publicKey, description, signature);
 }
 
-bool acceptSignedFields(const QSettings &description, const QDir &installDir, SignedFields &fields,
+bool acceptSignedFields(const QByteArray &description, const QDir &installDir, SignedFields &fields,
                         QString &failureText)
 {
     // Signed bytes without the signed keys prove nothing about the list: treated like no
@@ -80,7 +55,7 @@ bool attachFileHashes(UpdateContext &context, const QString &versionBaseUrl,
                       const SignedFields &fields, const QByteArray &listBytes, FileTable &remote,
                       QString &failureText)
 {
-    if (sha256Text(listBytes) != fields.listSha256) {
+    if (!listMatchesSigned(listBytes, fields)) {
         failureText = listMismatchText();
         return false;
     }
@@ -91,19 +66,9 @@ bool attachFileHashes(UpdateContext &context, const QString &versionBaseUrl,
         failureText = QObject::tr("下载更新列表文件失败:%1").arg(errorText);
         return false;
     }
-    if (sha256Text(hashListBytes) != fields.hashListSha256) {
+    if (!applyHashList(hashListBytes, fields, remote)) {
         failureText = listMismatchText();
         return false;
-    }
-    // The same format as md5.txt, with the SHA-256 text in the MD5 text's place.
-    const FileTable hashes = parseFileList(hashListBytes);
-    for (FileEntry &entry : remote) {
-        const auto hashed = hashes.constFind(entry.path);
-        if (hashed == hashes.cend() || hashed->size != entry.size || !isSha256Text(hashed->md5)) {
-            failureText = listMismatchText();
-            return false;
-        }
-        entry.sha256 = hashed->md5;
     }
     return true;
 }

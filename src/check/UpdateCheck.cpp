@@ -68,12 +68,12 @@ CheckResult checkForUpdate(UpdateContext &context)
         result.version = description.value(QStringLiteral("Version/Version")).toString();
         QString failureText;
         if (context.signatureRequired &&
-            !acceptSignedFields(description, context.installDir, signedFields, failureText))
+            !acceptSignedFields(buffer, context.installDir, signedFields, failureText))
             return failed(CheckFailure::StepFailed, failureText);
     }
 
     result.versionBaseUrl = context.serverUrl + folder + QLatin1Char('/');
-    const QUrl listUrl(result.versionBaseUrl + QStringLiteral("/md5.txt"), QUrl::TolerantMode);
+    const QUrl listUrl(result.versionBaseUrl + QLatin1Char('/') + ListFileName, QUrl::TolerantMode);
     if (!fetchForCheck(context, listUrl, buffer, errorText))
         return failed(CheckFailure::StepFailed,
                       QObject::tr("下载更新列表文件失败:%1").arg(errorText));

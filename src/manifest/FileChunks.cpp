@@ -5,14 +5,6 @@
 
 #include <memory>
 
-namespace {
-
-// Large reads keep the per-call overhead negligible next to hashing, while memory use stays
-// the same for a file of a few bytes and one of several GiB.
-constexpr qint64 ChunkSize = 512 * 1024;
-
-} // namespace
-
 bool readFileInChunks(const QString &path, const std::function<void(const char *, int)> &consume)
 {
     if (!QFileInfo(path).isFile()) {
@@ -23,9 +15,9 @@ bool readFileInChunks(const QString &path, const std::function<void(const char *
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         return false;
     }
-    const std::unique_ptr<char[]> buffer(new char[ChunkSize]);
+    const std::unique_ptr<char[]> buffer(new char[FileChunkBytes]);
     for (;;) {
-        const qint64 got = file.read(buffer.get(), ChunkSize);
+        const qint64 got = file.read(buffer.get(), FileChunkBytes);
         if (got < 0) {
             return false;
         }

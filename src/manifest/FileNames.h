@@ -5,6 +5,7 @@
 // Names of the files the updater reads and writes; every user sees these same constants.
 inline const QString ConfigFileName = QStringLiteral("system.cfg");
 inline const QString DescriptionFileName = QStringLiteral("update.ini");
+inline const QString ListFileName = QStringLiteral("md5.txt");
 inline const QString SavedListFileName = QStringLiteral("update_md5.info");
 
 // A signed publication's additions; clients without a public key never fetch or write them.

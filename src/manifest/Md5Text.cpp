@@ -12,10 +12,10 @@ QByteArray md5Text(QByteArray data)
 QByteArray md5TextFromDigest(const QByteArray &digest)
 {
     static const char HexDigits[] = "0123456789abcdef";
-    if (digest.size() != 16) {
+    if (digest.size() != Md5TextLength / 2) {
         return QByteArray();
     }
-    QByteArray text(32, '0');
+    QByteArray text(Md5TextLength, '0');
     for (int group = 0; group < 4; ++group) {
         // Each group is a little-endian word printed most significant byte first.
         for (int i = 0; i < 4; ++i) {

@@ -4,6 +4,8 @@
 #include <QString>
 
 // The 32-character MD5 text: the digest as four little-endian 32-bit words, each "%08x".
+constexpr int Md5TextLength = 32;
+
 QByteArray md5Text(QByteArray data);
 
 // MD5 text of a raw 16-byte digest (as from QCryptographicHash::result()); empty for any other

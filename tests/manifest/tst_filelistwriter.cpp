@@ -137,7 +137,7 @@ private slots:
         row("tab in MD5 text", "a", md5 + '\t', "", "\"a\"");
         row("LF in MD5 text", "a", md5 + '\n', "", "\"a\"");
         row("CR in MD5 text", "a", md5 + '\r', "", "\"a\"");
-        row("backslash", "dir\\a", md5, "", "dir\\a");
+        row("backslash", "dir\\a", md5, "", "dir\\\\a");
         row("leading slash", "/a", md5, "", "\"/a\"");
         row("empty path", "", md5, "", QString::fromLatin1(md5));
         row("not in Latin-1", QStringLiteral("中.txt"), md5, "ISO-8859-1",

@@ -2,6 +2,7 @@
 
 #include "Ed25519.h"
 #include "FileListWriter.h"
+#include "HashList.h"
 #include "Md5Text.h"
 #include "Sha256Text.h"
 
@@ -34,17 +35,17 @@ SignedPublication signRelease(const SignedRelease &release, const QByteArray &pr
     publication.files = release.files;
 
     FileTable table;
-    FileTable hashes;
+    HashTable hashes;
     for (auto it = release.files.cbegin(); it != release.files.cend(); ++it) {
         const quint64 size = quint64(it.value().size());
         table.insert(it.key(), FileEntry{it.key(), size, md5Text(it.value())});
         if (!release.unhashedFiles.contains(it.key())) {
-            hashes.insert(it.key(), FileEntry{it.key(), size, sha256Text(it.value())});
+            hashes.insert(it.key(), HashEntry{it.key(), size, sha256Text(it.value())});
         }
     }
     QString errorText;
     if (!writeFileList(table, publication.list, errorText) ||
-        !writeFileList(hashes, publication.hashList, errorText)) {
+        !writeHashList(hashes, publication.hashList, errorText)) {
         qFatal("cannot write the lists: %s", qPrintable(errorText));
     }
 

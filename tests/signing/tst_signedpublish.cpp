@@ -1,5 +1,6 @@
 #include "Ed25519.h"
 #include "FileList.h"
+#include "HashList.h"
 #include "PublicationWriter.h"
 #include "PublishTestSupport.h"
 #include "Sha256Text.h"
@@ -138,7 +139,7 @@ private slots:
                                 '\n';
         }
         QCOMPARE(hashList, expectedHashList);
-        QCOMPARE(parseFileList(hashList).keys(), parseFileList(list).keys());
+        QCOMPARE(parseHashList(hashList).keys(), parseFileList(list).keys());
 
         const QString description = QDir(site).filePath("update.ini");
         QCOMPARE(versionValue(description, "ListSha256").toLatin1(), sha256Text(list));

@@ -1,17 +1,15 @@
 #include "CopyHash.h"
 
-#include "DisplayText.h"
+#include "FileChunks.h"
 #include "Md5Text.h"
 #include "Sha256Text.h"
+#include "ShownPath.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 
 namespace {
-
-// The manifest library's chunk size: large enough that hashing, not call overhead, dominates.
-constexpr qint64 ChunkSize = 4096 * 1024;
 
 bool writeAll(QFile &target, const char *data, qint64 length)
 {
@@ -28,7 +26,7 @@ bool writeAll(QFile &target, const char *data, qint64 length)
 
 } // namespace
 
-FileCopier::FileCopier() : m_buffer(new char[ChunkSize]) {}
+FileCopier::FileCopier() : m_buffer(new char[FileChunkBytes]) {}
 
 bool FileCopier::copy(const QString &sourcePath, const QString &targetPath, quint64 &size,
                       QByteArray &md5, QString &errorText, const ChunkDone &chunkDone,
@@ -56,7 +54,7 @@ bool FileCopier::copy(const QString &sourcePath, const QString &targetPath, quin
     Sha256Hash sha256Hash;
     size = 0;
     for (;;) {
-        const qint64 got = source.read(m_buffer.get(), ChunkSize);
+        const qint64 got = source.read(m_buffer.get(), FileChunkBytes);
         if (got < 0) {
             errorText = QStringLiteral("cannot read %1: %2")
                             .arg(shownPath(sourcePath), source.errorString());

@@ -1,7 +1,7 @@
 #include "Description.h"
 
-#include "DisplayText.h"
 #include "FileNames.h"
+#include "ShownPath.h"
 
 #include <QFile>
 #include <QFileInfo>

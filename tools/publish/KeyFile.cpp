@@ -1,6 +1,6 @@
 #include "KeyFile.h"
 
-#include "DisplayText.h"
+#include "ShownPath.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 #include "Commands.h"
 
-#include "DisplayText.h"
 #include "Ed25519.h"
 #include "KeyFile.h"
 #include "PublishOptions.h"
+#include "ShownPath.h"
 
 #include <QTextStream>
 

@@ -1,8 +1,8 @@
 #include "OutputPlace.h"
 
-#include "DisplayText.h"
 #include "FileNames.h"
 #include "PathNesting.h"
+#include "ShownPath.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,11 +1,12 @@
 #include "PublicationWriter.h"
 
 #include "CopyHash.h"
-#include "DisplayText.h"
 #include "Ed25519.h"
 #include "FileListWriter.h"
 #include "FileNames.h"
+#include "HashList.h"
 #include "Sha256Text.h"
+#include "ShownPath.h"
 #include "UniqueDirectory.h"
 
 #include <QDateTime>
@@ -17,12 +18,10 @@
 
 namespace {
 
-const QString ListFileName = QStringLiteral("md5.txt");
-
-// `hashTable`, when given, receives each file's SHA-256 text in the MD5 text's place: the
-// table that becomes sha256.txt.
+// `hashTable`, when given, receives each file's SHA-256 text: the table that becomes
+// sha256.txt.
 bool copyRelease(const Publication &publication, const QDir &staging,
-                 const PublishProgress &progress, FileTable &table, FileTable *hashTable,
+                 const PublishProgress &progress, FileTable &table, HashTable *hashTable,
                  quint64 &bytesDone, QString &errorText)
 {
     FileCopier copier;
@@ -50,7 +49,7 @@ bool copyRelease(const Publication &publication, const QDir &staging,
         }
         table.insert(entry.path, entry);
         if (hashTable) {
-            hashTable->insert(entry.path, FileEntry{entry.path, entry.size, sha256});
+            hashTable->insert(entry.path, HashEntry{entry.path, entry.size, sha256});
         }
         ++filesDone;
         if (progress) {
@@ -60,12 +59,9 @@ bool copyRelease(const Publication &publication, const QDir &staging,
     return true;
 }
 
-bool writeList(const FileTable &table, const QDir &staging, const QString &name,
-               QTextCodec *pathCodec, QByteArray &text, QString &errorText)
+bool writeStagedList(const QDir &staging, const QString &name, const QByteArray &text,
+                     QString &errorText)
 {
-    if (!writeFileList(table, text, errorText, pathCodec)) {
-        return false;
-    }
     QFile list(staging.filePath(name));
     if (!list.open(QIODevice::WriteOnly | QIODevice::NewOnly) || list.write(text) != text.size() ||
         !list.flush()) {
@@ -175,15 +171,15 @@ bool writePublication(const Publication &publication, const PublishProgress &pro
 
     const bool signing = !publication.signingKeyPem.isEmpty();
     FileTable table;
-    FileTable hashTable;
+    HashTable hashTable;
     QByteArray listText;
     QByteArray hashListText;
     if (!copyRelease(publication, QDir(staging), progress, table, signing ? &hashTable : nullptr,
                      bytesWritten, errorText) ||
-        !writeList(table, QDir(staging), ListFileName, publication.pathCodec, listText,
-                   errorText) ||
-        (signing && !writeList(hashTable, QDir(staging), HashListFileName, publication.pathCodec,
-                               hashListText, errorText))) {
+        !writeFileList(table, listText, errorText, publication.pathCodec) ||
+        !writeStagedList(QDir(staging), ListFileName, listText, errorText) ||
+        (signing && (!writeHashList(hashTable, hashListText, errorText, publication.pathCodec) ||
+                     !writeStagedList(QDir(staging), HashListFileName, hashListText, errorText)))) {
         return false;
     }
     QByteArray description;

@@ -1,6 +1,5 @@
 #include "Commands.h"
 
-#include "DisplayText.h"
 #include "Ed25519.h"
 #include "ExcludeFilter.h"
 #include "KeyFile.h"
@@ -13,6 +12,7 @@
 #include "ReleaseRules.h"
 #include "ReleaseScan.h"
 #include "ServerUrl.h"
+#include "ShownPath.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,14 +1,13 @@
 #include "ReleaseRules.h"
 
-#include "DisplayText.h"
+#include "FileNames.h"
 #include "PathRules.h"
+#include "ShownPath.h"
 
 #include <QHash>
 #include <QTextCodec>
 
 namespace {
-
-const QString ListFileName = QStringLiteral("md5.txt");
 
 bool survivesEncoding(const QString &path, QTextCodec *codec)
 {

@@ -1,8 +1,8 @@
 #include "ReleaseScan.h"
 
-#include "DisplayText.h"
 #include "ExcludeFilter.h"
 #include "PathNesting.h"
+#include "ShownPath.h"
 
 #include <QDir>
 #include <QFileInfo>

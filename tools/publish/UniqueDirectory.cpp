@@ -1,6 +1,6 @@
 #include "UniqueDirectory.h"
 
-#include "DisplayText.h"
+#include "ShownPath.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>

@@ -1,21 +1,20 @@
 #include "Verify.h"
 
-#include "DisplayText.h"
 #include "Ed25519.h"
 #include "FileDigests.h"
 #include "FileList.h"
 #include "FileNames.h"
+#include "HashList.h"
 #include "Md5Text.h"
 #include "PathRules.h"
 #include "Sha256Text.h"
+#include "ShownPath.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 namespace {
-
-const QString ListFileName = QStringLiteral("md5.txt");
 
 // The updater silently skips lines that are not entries, so a cut-off upload could drop
 // files from the list without any listed file being wrong.
@@ -81,7 +80,7 @@ QByteArray readWhole(const QString &path, bool &readable)
 QStringList signedPartProblems(const QDir &output, const QDir &folder,
                                const Description &description, const QByteArray &listText,
                                QTextCodec *pathCodec, const QByteArray &publicKey,
-                               FileTable &hashes)
+                               HashTable &hashes)
 {
     QStringList problems;
     bool readable = false;
@@ -98,8 +97,7 @@ QStringList signedPartProblems(const QDir &output, const QDir &folder,
     }
     if (sha256Text(listText) != description.listSha256) {
         problems << QStringLiteral("%1 does not match ListSha256 of %2")
-                        .arg(shownPath(folder.filePath(QStringLiteral("md5.txt"))),
-                             DescriptionFileName);
+                        .arg(shownPath(folder.filePath(ListFileName)), DescriptionFileName);
     }
     const QString hashListPath = folder.filePath(HashListFileName);
     const QByteArray hashListText = readWhole(hashListPath, readable);
@@ -109,20 +107,20 @@ QStringList signedPartProblems(const QDir &output, const QDir &folder,
         problems << QStringLiteral("%1 does not match HashListSha256 of %2")
                         .arg(shownPath(hashListPath), DescriptionFileName);
     }
-    hashes = parseFileList(hashListText, pathCodec);
+    hashes = parseHashList(hashListText, pathCodec);
     return problems;
 }
 
-QString sha256Problem(const QDir &folder, const FileEntry &entry, const FileTable &hashes)
+QString sha256Problem(const QDir &folder, const FileEntry &entry, const HashTable &hashes)
 {
     const auto hashed = hashes.constFind(entry.path);
     if (hashed == hashes.cend() || hashed->size != entry.size) {
         return QStringLiteral("%1 is not listed in %2 with its size")
             .arg(shownPath(entry.path), HashListFileName);
     }
-    if (!fileMatchesMd5AndSha256(folder.filePath(entry.path), entry.md5, hashed->md5)) {
+    if (!fileMatchesMd5AndSha256(folder.filePath(entry.path), entry.md5, hashed->sha256)) {
         return QStringLiteral("%1 does not match its SHA-256 text %2")
-            .arg(shownPath(entry.path), QString::fromLatin1(hashed->md5));
+            .arg(shownPath(entry.path), QString::fromLatin1(hashed->sha256));
     }
     return QString();
 }
@@ -151,7 +149,7 @@ bool verifyPublication(const QString &outputDir, QTextCodec *pathCodec, VerifyRe
     }
     const QByteArray text = list.readAll();
     report.mismatches = listFormatProblems(text, list.fileName());
-    FileTable hashes;
+    HashTable hashes;
     const bool isSigned = report.description.isSigned;
     if (isSigned) {
         report.mismatches << signedPartProblems(output, folder, report.description, text, pathCodec,

@@ -1,7 +1,7 @@
 #include "Commands.h"
 
-#include "DisplayText.h"
 #include "PublishOptions.h"
+#include "ShownPath.h"
 #include "Verify.h"
 
 #include <QDir>

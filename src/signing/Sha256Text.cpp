@@ -43,7 +43,7 @@ QByteArray sha256Text(const QByteArray &data)
 
 bool isSha256Text(const QByteArray &text)
 {
-    if (text.size() != 64) {
+    if (text.size() != Sha256TextLength) {
         return false;
     }
     for (const char c : text) {

@@ -1,4 +1,4 @@
-#include "DisplayText.h"
+#include "ShownPath.h"
 
 QString shownPath(const QString &path)
 {

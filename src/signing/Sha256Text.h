@@ -6,6 +6,8 @@
 
 // The SHA-256 text of signed publications: the digest as 64 lower-case hexadecimal digits.
 // Computed by libcrypto, whose SHA-256 uses the processor's SHA instructions where it has them.
+constexpr int Sha256TextLength = 64;
+
 class Sha256Hash
 {
 public:

@@ -9,7 +9,7 @@
 bool fileMatchesMd5AndSha256(const QString &path, const QByteArray &md5, const QByteArray &sha256)
 {
     // Neither text can match anything unless it has its form, so such a file is never read.
-    if (md5.size() != 32 || !isSha256Text(sha256)) {
+    if (md5.size() != Md5TextLength || !isSha256Text(sha256)) {
         return false;
     }
     QCryptographicHash md5Hash(QCryptographicHash::Md5);
