@@ -18,7 +18,7 @@
 class StreamSha256
 {
 public:
-    static constexpr qint64 InlineBytes = 1024 * 1024;
+    static constexpr qint64 InlineBytes = qint64(1024) * 1024;
     static constexpr size_t MaxQueued = 32;
 
     StreamSha256() = default;
