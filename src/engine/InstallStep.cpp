@@ -35,7 +35,8 @@ void CDownloadThread::installFiles()
         const QFileInfo installedFile(installDir.absoluteFilePath(entry.path));
 
         if (isPresent(installedFile)) {
-            const QFileInfo asideFile(installDir.absoluteFilePath(entry.path + QStringLiteral(".old")));
+            const QFileInfo asideFile(
+                installDir.absoluteFilePath(entry.path + QStringLiteral(".old")));
             if (isPresent(asideFile) && !removeOldCopy(asideFile.absoluteFilePath())) {
                 reportFailure(installedFile, tr("删除文件%1失败").arg(asideFile.fileName()));
                 return;
