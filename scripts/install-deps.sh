@@ -7,6 +7,8 @@ packages=(
     cmake g++ make pkg-config
     qtbase5-dev qtbase5-dev-tools
     python3 clang-format clang-tidy
+    # The deployed updater's black-box runs: a test certificate authority, trusted for the run.
+    openssl ca-certificates
     # Windows checks: windres with the C preprocessor it runs, and the C++ compiler that
     # compiles every source as Windows code.
     binutils-mingw-w64-x86-64 gcc-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix

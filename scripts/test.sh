@@ -27,6 +27,14 @@ echo "== tests"
 export QT_QPA_PLATFORM=offscreen
 (cd "$build" && ctest --output-on-failure -j 2)
 
+echo "== the deployed updater, black-box: console, signed, tampered and HTTPS updates"
+deployed="$(mktemp -d)"
+cp "$build/src/app/update" "$deployed/"
+python3 tests/deployed/deployed_update.py --program-dir "$deployed" --program update \
+    --host-stub "$build/tests/common/update_hoststub" \
+    --publish "$build/tools/publish/update-publish"
+rm -rf "$deployed"
+
 echo "== clang-tidy"
 scripts/tidy.sh "$build"
 
