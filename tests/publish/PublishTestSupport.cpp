@@ -17,7 +17,12 @@ ToolRun runPublishTool(const QStringList &arguments)
         return run;
     }
     run.exitCode = process.exitCode();
+#ifdef Q_OS_WIN
+    // Redirected, the tool writes UTF-8 whatever the ANSI code page.
+    run.output = QString::fromUtf8(process.readAll());
+#else
     run.output = QString::fromLocal8Bit(process.readAll());
+#endif
     return run;
 }
 
