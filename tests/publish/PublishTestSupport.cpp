@@ -35,6 +35,17 @@ ToolRun runPublishTool(const QStringList &arguments)
     return run;
 }
 
+QStringList outputLines(const QString &output)
+{
+    QStringList lines = output.split(QLatin1Char('\n'));
+    for (QString &line : lines) {
+        if (line.endsWith(QLatin1Char('\r'))) {
+            line.chop(1);
+        }
+    }
+    return lines;
+}
+
 bool isOwnerOnly(const QString &path, QString &problem)
 {
 #ifdef Q_OS_WIN

@@ -19,7 +19,7 @@ namespace {
 QList<QByteArray> publicKeyLines(const QString &output)
 {
     QList<QByteArray> keys;
-    for (const QString &line : output.split(QLatin1Char('\n'))) {
+    for (const QString &line : outputLines(output)) {
         if (isValidPublicKey(line.toLatin1())) {
             keys << line.toLatin1();
         }
@@ -37,7 +37,7 @@ QByteArray readAll(const QString &path)
 QStringList linesAfter(const QString &output, const QString &prefix)
 {
     QStringList values;
-    for (const QString &line : output.split(QLatin1Char('\n'))) {
+    for (const QString &line : outputLines(output)) {
         if (line.startsWith(prefix)) {
             values << line.mid(prefix.size());
         }
