@@ -4,6 +4,10 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#ifdef Q_OS_WIN
+#include <QDir>
+#include <string>
+#endif
 
 namespace {
 
@@ -26,6 +30,20 @@ bool isPresent(const QFileInfo &info)
     return info.exists() || info.isSymLink();
 }
 
+// The C runtime's rename moves a directory standing at a listed path as well as a file.
+bool moveAside(const QString &from, const QString &to)
+{
+#ifdef Q_OS_WIN
+    // The narrow rename takes names in the ANSI code page, which cannot hold every name a
+    // release may carry (Chinese names on an English system); the wide one takes them all.
+    const std::wstring nativeFrom = QDir::toNativeSeparators(from).toStdWString();
+    const std::wstring nativeTo = QDir::toNativeSeparators(to).toStdWString();
+    return ::_wrename(nativeFrom.c_str(), nativeTo.c_str()) == 0;
+#else
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#endif
+}
+
 } // namespace
 
 void CDownloadThread::installFiles()
@@ -41,9 +59,7 @@ void CDownloadThread::installFiles()
                 reportFailure(installedFile, tr("删除文件%1失败").arg(asideFile.fileName()));
                 return;
             }
-            // The C runtime's rename also moves a directory that stands at the listed path.
-            if (::rename(QFile::encodeName(installedFile.absoluteFilePath()).constData(),
-                         QFile::encodeName(asideFile.absoluteFilePath()).constData()) != 0) {
+            if (!moveAside(installedFile.absoluteFilePath(), asideFile.absoluteFilePath())) {
                 reportFailure(installedFile, tr("重命名%1为%2失败")
                                                  .arg(installedFile.absoluteFilePath(),
                                                       asideFile.absoluteFilePath()));

@@ -6,6 +6,15 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#ifdef Q_OS_WIN
+#include <string>
+#include <windows.h>
+
+#include <aclapi.h>
+#else
+#include <sys/stat.h>
+#endif
+
 ToolRun runPublishTool(const QStringList &arguments)
 {
     QProcess process;
@@ -17,8 +26,74 @@ ToolRun runPublishTool(const QStringList &arguments)
         return run;
     }
     run.exitCode = process.exitCode();
+#ifdef Q_OS_WIN
+    // Redirected, the tool writes UTF-8 whatever the ANSI code page.
+    run.output = QString::fromUtf8(process.readAll());
+#else
     run.output = QString::fromLocal8Bit(process.readAll());
+#endif
     return run;
+}
+
+QStringList outputLines(const QString &output)
+{
+    QStringList lines = output.split(QLatin1Char('\n'));
+    for (QString &line : lines) {
+        if (line.endsWith(QLatin1Char('\r'))) {
+            line.chop(1);
+        }
+    }
+    return lines;
+}
+
+bool isOwnerOnly(const QString &path, QString &problem)
+{
+#ifdef Q_OS_WIN
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const std::wstring name = QDir::toNativeSeparators(path).toStdWString();
+    if (GetNamedSecurityInfoW(name.c_str(), SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+        problem = QStringLiteral("its security descriptor cannot be read");
+        return false;
+    }
+    // Wine keeps no DACL of its own: it shows one made from the POSIX mode, never protected and
+    // with full access for SYSTEM, so there only entries for anyone else tell a shared file.
+    const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (dacl == nullptr) {
+        problem = QStringLiteral("it has no DACL, which lets everyone in");
+    } else if (!wine && (!GetSecurityDescriptorControl(descriptor, &control, &revision) ||
+                         (control & SE_DACL_PROTECTED) == 0)) {
+        problem = QStringLiteral("its DACL takes what the folder hands down");
+    }
+    for (DWORD index = 0; problem.isEmpty() && index < dacl->AceCount; ++index) {
+        void *ace = nullptr;
+        const bool allows = GetAce(dacl, index, &ace) &&
+                            static_cast<ACE_HEADER *>(ace)->AceType == ACCESS_ALLOWED_ACE_TYPE;
+        const PSID sid = allows ? &static_cast<ACCESS_ALLOWED_ACE *>(ace)->SidStart : nullptr;
+        if (!allows ||
+            (!EqualSid(sid, owner) && !(wine && IsWellKnownSid(sid, WinLocalSystemSid)))) {
+            problem = QStringLiteral("entry %1 of its DACL is not one for the owner").arg(index);
+        }
+    }
+    LocalFree(descriptor);
+    return problem.isEmpty();
+#else
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        problem = QStringLiteral("stat() failed");
+        return false;
+    }
+    if ((info.st_mode & 07777) != 0600) {
+        problem = QStringLiteral("mode %1 instead of 600").arg(info.st_mode & 07777, 0, 8);
+        return false;
+    }
+    return true;
+#endif
 }
 
 bool writeTestFile(const QDir &root, const QString &path, const QByteArray &data)
@@ -64,8 +139,9 @@ QByteArray expectedMd5Text(const QByteArray &data)
     const QByteArray usual = QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex();
     QByteArray text;
     for (int word = 0; word < 4; ++word) {
-        for (int byte = 3; byte >= 0; --byte) {
-            text += usual.mid(word * 8 + byte * 2, 2);
+        // <windows.h> declares a type named byte.
+        for (int octet = 3; octet >= 0; --octet) {
+            text += usual.mid(word * 8 + octet * 2, 2);
         }
     }
     return text;

@@ -15,6 +15,14 @@ struct ToolRun
 
 ToolRun runPublishTool(const QStringList &arguments);
 
+// The tool's output split into lines, whether they end in "\n" or, on Windows, in "\r\n".
+QStringList outputLines(const QString &output);
+
+// Whether the file lets its owner alone in: mode 0600 on POSIX systems; on Windows a protected
+// DACL (nothing handed down from the folder) whose every entry allows the owner (under Wine,
+// which makes DACLs up from the POSIX mode, SYSTEM too).
+bool isOwnerOnly(const QString &path, QString &problem);
+
 // Writes `data` to root/path, creating folders on the way.
 bool writeTestFile(const QDir &root, const QString &path, const QByteArray &data);
 

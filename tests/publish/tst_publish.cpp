@@ -53,7 +53,7 @@ bool writeRelease(const QDir &source, const QMap<QString, QByteArray> &contents)
 
 QString printedUrlLine(const QString &output)
 {
-    const QStringList lines = output.split(QLatin1Char('\n'));
+    const QStringList lines = outputLines(output);
     for (const QString &line : lines) {
         if (line.startsWith(QLatin1String("URL="))) {
             return line;

@@ -1,5 +1,6 @@
 #include "Commands.h"
 #include "PublishOptions.h"
+#include "StandardStream.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -8,8 +9,10 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("update-publish"));
-    QTextStream out(stdout);
-    QTextStream err(stderr);
+    StandardStream standardOutput(stdout);
+    StandardStream standardError(stderr);
+    QTextStream &out = standardOutput.text();
+    QTextStream &err = standardError.text();
 
     PublishOptions options;
     QString text;
