@@ -250,7 +250,10 @@ PYTHON
         [ -e "$out/qt/$file" ] || die "the qtbase build made no $file"
     done
     # Linked, not loaded at run time: the folder the program ships in holds the very DLLs.
-    "$triplet-objdump" -p "$out/qt/bin/Qt5Network.dll" | grep -q 'DLL Name: libssl-3-x64.dll' ||
+    # (The output is read in full first: grep -q would stop reading early, and pipefail would
+    # count objdump's broken pipe as a failure.)
+    network_imports="$("$triplet-objdump" -p "$out/qt/bin/Qt5Network.dll")"
+    grep -q 'DLL Name: libssl-3-x64.dll' <<<"$network_imports" ||
         die "Qt5Network.dll does not import libssl-3-x64.dll: https would not work"
     qt_seconds=$((SECONDS - started))
     say "qtbase $qt_version built in $((qt_seconds / 60)) min $((qt_seconds % 60)) s"
