@@ -153,7 +153,8 @@ PYTHON
 
     folder_bytes="$(du -sb "$dist" | cut -f1)"
     zip_bytes="$(stat -c %s "$zip")"
-    say "folder $dist: $((folder_bytes / 1024)) KiB (${#binaries[@]} files)"
+    folder_files="$(find "$dist" -type f | wc -l)"
+    say "folder $dist: $((folder_bytes / 1024)) KiB ($folder_files files)"
     say "zip $zip: $((zip_bytes / 1024)) KiB"
 }
 
