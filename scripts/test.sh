@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The one test command: installs what is missing, builds with warnings as errors and runs
-# every test (unit, black-box, the resource checks, clang-tidy, a bounded fuzzing run).
+# every test (unit, black-box, the resource checks, clang-tidy, the Windows build and its tests
+# under Wine, a bounded fuzzing run).
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -43,6 +44,9 @@ bench/run --quick --build "$build"
 
 echo "== Windows compile check"
 scripts/windows-check.sh "$build"
+
+echo "== the Windows program, cross-built, under Wine"
+scripts/windows-test.sh "$build"
 
 echo "== fuzzing"
 scripts/fuzz.sh 30

@@ -52,7 +52,8 @@ main() {
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
         -DUPDATE_WINDOWS_TOOLCHAIN:PATH="$toolchain" \
         -DCMAKE_BUILD_TYPE=Release \
-        -DUPDATE_WERROR=ON -DUPDATE_BUILD_TESTS=ON -DUPDATE_BUILD_BENCHMARKS=ON
+        -DUPDATE_WERROR=ON -DUPDATE_BUILD_TESTS=ON -DUPDATE_BUILD_BENCHMARKS=ON \
+        -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run.sh"
     say "building"
     cmake --build "$build" -j "$jobs"
     build_seconds=$((SECONDS - started))
