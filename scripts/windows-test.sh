@@ -16,18 +16,7 @@ windows_build="$root/build-windows"
 triplet=x86_64-w64-mingw32
 cd "$root"
 
-missing=()
-for package in wine64 wine locales; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
-        missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
-
+scripts/install-deps.sh wine64 wine locales
 scripts/windows-build.sh
 toolchain="$(scripts/windows-toolchain.sh)"
 
