@@ -12,7 +12,9 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QObject>
+#include <QSaveFile>
 
 namespace {
 
@@ -35,9 +37,13 @@ bool isSilent(const UpdateContext &context, const CheckResult &check)
 
 void saveList(const UpdateContext &context, const CheckResult &check)
 {
-    writeWholeFile(context.installDir.absoluteFilePath(SavedListFileName), check.listBytes);
-    // Like the list, a record that cannot be written is not reported: the next check then
-    // compares with the serial recorded before.
+    // A saved list that cannot be replaced must not go on vouching for files it no longer
+    // describes; without it the next check compares the files themselves.
+    const QString savedList = context.installDir.absoluteFilePath(SavedListFileName);
+    if (!writeWholeFile(savedList, check.listBytes) && QFileInfo(savedList).isFile())
+        QFile::remove(savedList);
+    // A record that cannot be written is not reported: the next check then compares with the
+    // serial recorded before.
     if (context.signatureRequired)
         recordAcceptedSerial(context.installDir, check.signedSerial);
 }
@@ -146,10 +152,9 @@ int runUpdate(UpdateContext &context, CUpdateError &errorDialog)
 
 bool writeWholeFile(QString path, QByteArray bytes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate))
-        return false;
-    file.write(bytes);
-    file.close();
-    return true;
+    // A link in its place would make an elevated process write wherever the link points.
+    if (QFileInfo(path).isSymLink())
+        QFile::remove(path);
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }

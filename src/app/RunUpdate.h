@@ -10,5 +10,6 @@ struct UpdateContext;
 // `errorDialog`; returns the process exit code: 0 after an installed update, 1 otherwise.
 int runUpdate(UpdateContext &context, CUpdateError &errorDialog);
 
-// Writes all bytes to `path`, replacing what was there; false when it cannot be opened.
+// Replaces `path` atomically with all of `bytes`; false, with the old file left as it was,
+// when that is not possible.
 bool writeWholeFile(QString path, QByteArray bytes);

@@ -3,6 +3,7 @@
 #include "CUpdateError.h"
 #include "Configuration.h"
 #include "Directories.h"
+#include "InstallRecovery.h"
 #include "InstanceGuard.h"
 #include "Report.h"
 #include "RunUpdate.h"
@@ -49,15 +50,25 @@ int runWithContext(int argc, char **argv)
     const QString argument = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     context.mode = runModeFromArgument(argument);
 
+    // An installation step cut short is undone or finished before anything else, but never
+    // under an updater that is still at work.
+    const QDir installRoot = installRootFor(context.appDir);
+    context.instanceGuard.setKey(instanceGuardKey());
     if (context.mode == RunMode::Restart) {
+        StepFailure ignored;
+        if (takeInstanceGuard(context.instanceGuard))
+            recoverInstallation(installRoot, ignored);
         launchHost(context.exePath);
         return 1;
     }
 
-    context.instanceGuard.setKey(instanceGuardKey());
     if (!takeInstanceGuard(context.instanceGuard))
         return failStartup(context, errorDialog, QObject::tr("启动"),
                            QObject::tr("升级程序已运行"));
+
+    StepFailure recovery;
+    if (!recoverInstallation(installRoot, recovery))
+        return failStartup(context, errorDialog, QObject::tr("更新失败"), recovery.text);
 
     if (!QUrl(context.serverUrl, QUrl::TolerantMode).isValid())
         return failStartup(context, errorDialog, QObject::tr("配置错误"),
