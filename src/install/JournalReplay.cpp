@@ -38,16 +38,17 @@ bool undoStage(const StepPaths &paths, DiskActions &disk, StepFailure &failure)
     if (!isPresent(paths.staged)) {
         return true;
     }
-    if (!disk.stopped() && !isPresent(paths.cached) &&
-        QDir().mkpath(QFileInfo(paths.cached).absolutePath()) &&
-        disk.rename(paths.staged, paths.cached)) {
-        return true;
+    if (isPresent(paths.cached)) {
+        if (disk.removeTree(paths.staged)) {
+            return true;
+        }
+        failure.text = installText("删除文件%1失败").arg(QFileInfo(paths.staged).fileName());
+        return false;
     }
-    if (disk.removeTree(paths.staged)) {
-        return true;
+    if (!disk.stopped()) {
+        QDir().mkpath(QFileInfo(paths.cached).absolutePath());
     }
-    failure.text = installText("删除文件%1失败").arg(QFileInfo(paths.staged).fileName());
-    return false;
+    return moveBack(paths.staged, paths.cached, disk, failure);
 }
 
 bool undoPreparation(const StepPaths &paths, const JournalStep &step, DiskActions &disk,
@@ -58,12 +59,12 @@ bool undoPreparation(const StepPaths &paths, const JournalStep &step, DiskAction
         return moveBack(paths.old, paths.target, disk, failure) &&
                (!step.hadOld || moveBack(paths.kept, paths.old, disk, failure));
     case JournalStep::MakeFolder: {
-        // A folder something else has put a file into meanwhile stays.
         const QFileInfo folder(paths.target);
-        if (folder.isDir() && !isLink(folder)) {
-            disk.removeEmptyFolder(paths.target);
+        if (!folder.isDir() || isLink(folder) || disk.removeEmptyFolder(paths.target)) {
+            return true;
         }
-        return !disk.stopped();
+        failure.text = installText("删除文件%1失败").arg(folder.fileName());
+        return false;
     }
     case JournalStep::Stage:
         return undoStage(paths, disk, failure);
@@ -137,20 +138,23 @@ bool rollBack(const QDir &installDir, InstallJournal journal, DiskActions &disk,
 
 void completeStep(const QDir &installDir, const InstallJournal &journal, DiskActions &disk)
 {
-    // What is left over here is the updater's own, under names no list can use, and is
-    // removed again by the next step that needs the name: none of it is worth a failure.
+    // Nothing here is worth a failure: the files are in place. What cannot be removed now keeps
+    // the journal, and the next start tries again.
+    bool cleared = true;
     for (const JournalStep &step : journal.steps) {
         const StepPaths paths(installDir, journal.cacheDir, step);
         if (step.hadOld && isPresent(paths.kept)) {
-            disk.removeTree(paths.kept);
+            cleared = disk.removeTree(paths.kept) && cleared;
         }
         if (step.kind == JournalStep::Stage && isPresent(paths.cached)) {
-            disk.removeTree(paths.cached);
+            cleared = disk.removeTree(paths.cached) && cleared;
         }
     }
     const QString savedList = installDir.absoluteFilePath(SavedListFileName);
     if (QFileInfo(savedList).isFile()) {
-        disk.removeTree(savedList);
+        cleared = disk.removeTree(savedList) && cleared;
     }
-    disk.removeTree(installDir.absoluteFilePath(JournalFileName));
+    if (cleared) {
+        disk.removeTree(installDir.absoluteFilePath(JournalFileName));
+    }
 }

@@ -17,5 +17,5 @@ bool rollBack(const QDir &installDir, InstallJournal journal, DiskActions &disk,
 
 // Finishes a step whose files are all placed: the kept earlier ".old" copies and leftover
 // downloads go, the saved list goes (it describes the installation before the step), then
-// the journal.
+// the journal, unless something could not be removed.
 void completeStep(const QDir &installDir, const InstallJournal &journal, DiskActions &disk);
