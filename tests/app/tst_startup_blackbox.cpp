@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "UpdaterTree.h"
 
 #include <QScopedPointer>
@@ -16,6 +17,8 @@ private slots:
     void secondInstance();
     void killedHolderDoesNotBlock();
     void restartStartsHostOnly();
+    void interruptedInstallationIsRecoveredFirst_data();
+    void interruptedInstallationIsRecoveredFirst();
 
 private:
     static QByteArray failureReport(const QString &text)
@@ -139,6 +142,50 @@ void tst_StartupBlackBox::restartStartsHostOnly()
     QCOMPARE(tree.hostRecord(), QStringList({cwd, tree.updaterPath(), QStringLiteral("no_check")}));
     QVERIFY(!QFileInfo::exists(QDir(cwd).filePath(QStringLiteral("never-created"))));
     QVERIFY(!QFileInfo::exists(tree.appDir().filePath(QStringLiteral("never-created"))));
+}
+
+void tst_StartupBlackBox::interruptedInstallationIsRecoveredFirst_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QByteArray>("folderStep");
+    QTest::addColumn<QByteArray>("report");
+    const QByteArray invalidAddress = failureReport(QString::fromUtf8("升级地址不合法:"));
+    QTest::newRow("restart") << "restart" << QByteArray() << QByteArray();
+    QTest::newRow("console, then the run goes on") << "console" << QByteArray() << invalidAddress;
+    // A folder the step created that is not empty any more cannot be taken back.
+    QTest::newRow("console, recovery fails")
+        << "console" << QByteArray("folder 00 made\n")
+        << failureReport(QString::fromUtf8("删除文件made失败"));
+}
+
+// Killed between moving app.txt aside and renaming its new version in.
+void tst_StartupBlackBox::interruptedInstallationIsRecoveredFirst()
+{
+    QFETCH(QString, mode);
+    QFETCH(QByteArray, folderStep);
+    QFETCH(QByteArray, report);
+    UpdaterTree tree(QStringLiteral("bin"));
+    QVERIFY(tree.isValid());
+    const QDir root = tree.root();
+    const QString cache = root.filePath(QStringLiteral("cache"));
+    QVERIFY(root.mkpath(QStringLiteral("made/inside")));
+    QVERIFY(writeFile(root.filePath(QStringLiteral("app.txt.old")), "version 1"));
+    QVERIFY(writeFile(root.filePath(QStringLiteral("app.txt.update-new")), "version 2"));
+    QVERIFY(writeFile(root.filePath(QStringLiteral("update_journal.info")),
+                      "update-journal 1\ncache " + cache.toUtf8() + "\nphase swap\n" + folderStep +
+                          "stage 00 app.txt\nswap 10 app.txt\n"));
+
+    const UpdaterTree::Result result = tree.run({mode});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.out, report);
+    QCOMPARE(readFile(root.filePath(QStringLiteral("app.txt"))), QByteArray("version 1"));
+    QVERIFY(!QFileInfo::exists(root.filePath(QStringLiteral("app.txt.old"))));
+    QVERIFY(!QFileInfo::exists(root.filePath(QStringLiteral("app.txt.update-new"))));
+    QCOMPARE(readFile(QDir(cache).filePath(QStringLiteral("app.txt"))), QByteArray("version 2"));
+    QCOMPARE(QFileInfo::exists(root.filePath(QStringLiteral("update_journal.info"))),
+             !folderStep.isEmpty());
+    if (mode == QLatin1String("restart"))
+        QTRY_VERIFY(tree.hostStarted());
 }
 
 QTEST_GUILESS_MAIN(tst_StartupBlackBox)
