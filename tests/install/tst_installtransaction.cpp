@@ -5,6 +5,8 @@
 #include "TestFiles.h"
 
 #include <QDirIterator>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -147,6 +149,10 @@ class tst_InstallTransaction : public QObject
 private slots:
     void everyStepCutShortEndsInOneVersion_data();
     void everyStepCutShortEndsInOneVersion();
+#ifdef Q_OS_LINUX
+    void acrossVolumesTheMoveIsACheckedCopy_data();
+    void acrossVolumesTheMoveIsACheckedCopy();
+#endif
 };
 
 void tst_InstallTransaction::everyStepCutShortEndsInOneVersion_data()
@@ -217,6 +223,59 @@ void tst_InstallTransaction::everyStepCutShortEndsInOneVersion()
         QCOMPARE(outcomes, (QSet<QString>{"before", "after"}));
     }
 }
+
+#ifdef Q_OS_LINUX
+void tst_InstallTransaction::acrossVolumesTheMoveIsACheckedCopy_data()
+{
+    QTest::addColumn<int>("installVolumeKiB");
+    QTest::newRow("room enough") << 0;
+    QTest::newRow("installation volume full") << 256;
+}
+
+// The cache on one volume, the installation on another: every rename out of the cache fails
+// and each file is copied instead.
+void tst_InstallTransaction::acrossVolumesTheMoveIsACheckedCopy()
+{
+    QFETCH(int, installVolumeKiB);
+    QTemporaryDir installRoot;
+    QTemporaryDir cacheRoot(installVolumeKiB ? QDir::tempPath() + "/cache-XXXXXX"
+                                             : "/dev/shm/cache-XXXXXX");
+    QVERIFY(installRoot.isValid() && cacheRoot.isValid());
+    if (installVolumeKiB) {
+        const QString size = "size=" + QString::number(installVolumeKiB) + "k";
+        if (QProcess::execute("mount", {"-t", "tmpfs", "-o", size, "tmpfs", installRoot.path()}))
+            QSKIP("mounting a small volume needs the right to mount");
+    }
+    const auto unmount = qScopeGuard([&] {
+        if (installVolumeKiB)
+            QProcess::execute("umount", {installRoot.path()});
+    });
+    const QDir install(installRoot.path());
+    const QDir cache(cacheRoot.path());
+    const Files before{{"Host.exe", "host 1"}, {"big.bin", QByteArray(100 * 1024, 'o')}};
+    const Files downloads{{"Host.exe", "host 2"}, {"big.bin", QByteArray(200 * 1024, 'n')}};
+    QVERIFY(writeFiles(install, before) && writeFiles(cache, downloads));
+    QList<FileEntry> entries;
+    for (auto it = downloads.cbegin(); it != downloads.cend(); ++it)
+        entries.append(FileEntry{it.key(), quint64(it.value().size()), md5Text(it.value())});
+
+    InstallTransaction step(install, cache, entries);
+    const bool done = step.run();
+
+    QCOMPARE(done, installVolumeKiB == 0);
+    if (done) {
+        QCOMPARE(snapshot(install), (Files{{"Host.exe", "host 2"},
+                                           {"Host.exe.old", "host 1"},
+                                           {"big.bin", downloads.value("big.bin")},
+                                           {"big.bin.old", before.value("big.bin")}}));
+        QCOMPARE(snapshot(cache), Files());
+    } else {
+        QCOMPARE(step.failure().text, QString("覆盖文件big.bin失败"));
+        QCOMPARE(snapshot(install), before);
+        QCOMPARE(snapshot(cache), downloads);
+    }
+}
+#endif
 
 QTEST_GUILESS_MAIN(tst_InstallTransaction)
 #include "tst_installtransaction.moc"
