@@ -149,10 +149,8 @@ class tst_InstallTransaction : public QObject
 private slots:
     void everyStepCutShortEndsInOneVersion_data();
     void everyStepCutShortEndsInOneVersion();
-#ifdef Q_OS_LINUX
     void acrossVolumesTheMoveIsACheckedCopy_data();
     void acrossVolumesTheMoveIsACheckedCopy();
-#endif
 };
 
 void tst_InstallTransaction::everyStepCutShortEndsInOneVersion_data()
@@ -224,7 +222,6 @@ void tst_InstallTransaction::everyStepCutShortEndsInOneVersion()
     }
 }
 
-#ifdef Q_OS_LINUX
 void tst_InstallTransaction::acrossVolumesTheMoveIsACheckedCopy_data()
 {
     QTest::addColumn<int>("installVolumeKiB");
@@ -236,6 +233,9 @@ void tst_InstallTransaction::acrossVolumesTheMoveIsACheckedCopy_data()
 // and each file is copied instead.
 void tst_InstallTransaction::acrossVolumesTheMoveIsACheckedCopy()
 {
+#ifndef Q_OS_LINUX
+    QSKIP("needs a second volume at /dev/shm and tmpfs mounts");
+#else
     QFETCH(int, installVolumeKiB);
     QTemporaryDir installRoot;
     QTemporaryDir cacheRoot(installVolumeKiB ? QDir::tempPath() + "/cache-XXXXXX"
@@ -274,8 +274,8 @@ void tst_InstallTransaction::acrossVolumesTheMoveIsACheckedCopy()
         QCOMPARE(snapshot(install), before);
         QCOMPARE(snapshot(cache), downloads);
     }
-}
 #endif
+}
 
 QTEST_GUILESS_MAIN(tst_InstallTransaction)
 #include "tst_installtransaction.moc"
