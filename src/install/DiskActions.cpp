@@ -34,9 +34,9 @@ bool DiskActions::copy(const QString &from, const QString &to)
     return mayProceed() && copyFile(from, to);
 }
 
-bool DiskActions::sync(const QString &path)
+bool DiskActions::syncFiles(const QStringList &paths)
 {
-    return mayProceed() && syncFile(path);
+    return mayProceed() && ::syncFiles(paths);
 }
 
 bool DiskActions::makeFolder(const QString &path)

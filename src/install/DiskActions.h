@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -27,7 +28,7 @@ public:
 
     bool rename(const QString &from, const QString &to);
     bool copy(const QString &from, const QString &to);
-    bool sync(const QString &path);
+    bool syncFiles(const QStringList &paths);
     bool makeFolder(const QString &path);
     bool removeEmptyFolder(const QString &path);
     bool removeTree(const QString &path);

@@ -29,16 +29,6 @@ bool removeFile(const QString &path)
            QFile::setPermissions(path, permissions | QFile::WriteUser) && QFile::remove(path);
 }
 
-bool syncOpenFile(QFile &file)
-{
-#ifdef Q_OS_WIN
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
-    return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle);
-#else
-    return ::fsync(file.handle()) == 0;
-#endif
-}
-
 } // namespace
 
 bool isLink(const QFileInfo &info)
@@ -92,8 +82,7 @@ bool copyFile(const QString &from, const QString &to)
             break;
         }
     }
-    written = written && source.error() == QFileDevice::NoError && source.atEnd() &&
-              target.flush() && syncOpenFile(target);
+    written = written && source.error() == QFileDevice::NoError && source.atEnd() && target.flush();
     target.close();
     if (!written || target.error() != QFileDevice::NoError) {
         QFile::remove(to);
@@ -102,11 +91,26 @@ bool copyFile(const QString &from, const QString &to)
     return true;
 }
 
-bool syncFile(const QString &path)
+bool syncFiles(const QStringList &paths)
 {
-    // Windows flushes only through a handle that may write.
-    QFile file(path);
-    return file.open(QIODevice::ReadWrite) && syncOpenFile(file);
+#ifdef Q_OS_WIN
+    // Windows flushes file by file, and only through a handle that may write.
+    for (const QString &path : paths) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadWrite) ||
+            !FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(file.handle())))) {
+            return false;
+        }
+    }
+    return true;
+#else
+    // One flush of the whole volume costs what one file's flush costs, not one per file.
+    if (paths.isEmpty()) {
+        return true;
+    }
+    QFile file(paths.first());
+    return file.open(QIODevice::ReadOnly) && ::syncfs(file.handle()) == 0;
+#endif
 }
 
 bool removeTree(const QString &path)

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QString>
+#include <QStringList>
 
 // The file-system primitives of the installation step. None of them follows a link that stands
 // where it works, none replaces an existing target, and none falls back to another way of
@@ -17,12 +18,12 @@ bool isLink(const QFileInfo &info);
 // Renames a file, a folder or a link within one volume.
 bool renamePath(const QString &from, const QString &to);
 
-// Copies a regular file to a new file, every read, write, flush and close checked, the copy's
-// data flushed to the disk; a failed copy leaves no target behind.
+// Copies a regular file to a new file, every read, write, flush and close checked; a failed
+// copy leaves no target behind.
 bool copyFile(const QString &from, const QString &to);
 
-// Asks the system to put the file's data on the disk before anything else refers to it.
-bool syncFile(const QString &path);
+// Puts the data of the files, all on one volume, on the disk before anything refers to them.
+bool syncFiles(const QStringList &paths);
 
 // Removes a file, a link (never what it points at) or a folder with everything in it. Files
 // marked read-only are removed too.

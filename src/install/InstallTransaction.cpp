@@ -66,10 +66,14 @@ bool InstallTransaction::run()
         const FileEntry &entry = files.at(entryOfStep.at(i));
         stepFailure.path = installDir.absoluteFilePath(entry.path);
         if (step.kind == JournalStep::Swap && !journal.swapping) {
-            // Every file lies staged and flushed; from here on the journal tells a crash
-            // which of them are in place.
-            journal.swapping = true;
-            done = writeJournal();
+            // Every file lies staged; once their data is on the disk, the journal tells a
+            // crash which of them are in place.
+            done = disk.syncFiles(stagedFiles) ||
+                   fail(installText("覆盖文件%1失败").arg(nameOf(stepFailure.path)));
+            if (done) {
+                journal.swapping = true;
+                done = writeJournal();
+            }
         }
         done = done && perform(step, entry);
     }
@@ -150,7 +154,8 @@ bool InstallTransaction::stage(const JournalStep &step, const FileEntry &entry)
         copied = true;
         placed = disk.copy(paths.cached, paths.staged);
     }
-    placed = placed && isPlacedWhole(paths.staged, entry, copied) && disk.sync(paths.staged);
+    placed = placed && isPlacedWhole(paths.staged, entry, copied);
+    stagedFiles.append(paths.staged);
     return placed || fail(installText("覆盖文件%1失败").arg(nameOf(paths.target)));
 }
 

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QList>
+#include <QStringList>
 
 // Installs verified downloads from the cache all together or not at all. Each new file is
 // first placed beside its target under a staged name, checked, and flushed to the disk; only
@@ -39,5 +40,6 @@ private:
     DiskActions disk;
     InstallJournal journal;
     QList<int> entryOfStep;
+    QStringList stagedFiles;
     StepFailure stepFailure;
 };
