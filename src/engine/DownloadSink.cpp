@@ -8,6 +8,10 @@
 #include <QRandomGenerator>
 #include <QStringList>
 
+#ifdef Q_OS_LINUX
+#include <fcntl.h>
+#endif
+
 const QString DownloadSink::NamePrefix = QStringLiteral(".update-download-");
 
 DownloadSink::DownloadSink(const QDir &cacheDir, bool withSha256)
@@ -42,6 +46,22 @@ void DownloadSink::append(const QByteArray &chunk)
         file.remove();
         created = false;
     }
+    if (writable && received - writtenBack >= WriteBackBytes) {
+        startWriteBack();
+    }
+}
+
+// The installation flushes every file to the disk before it counts as installed. Starting
+// that while the rest of the data still arrives makes the flush cost little.
+void DownloadSink::startWriteBack()
+{
+#ifdef Q_OS_LINUX
+    if (file.flush()) {
+        ::sync_file_range(file.handle(), writtenBack, received - writtenBack,
+                          SYNC_FILE_RANGE_WRITE);
+    }
+#endif
+    writtenBack = received;
 }
 
 QByteArray DownloadSink::md5Text() const

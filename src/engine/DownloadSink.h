@@ -40,10 +40,15 @@ public:
     static void removeLeftovers(const QDir &cacheDir);
 
 private:
+    static constexpr qint64 WriteBackBytes = qint64(8) * 1024 * 1024;
+
+    void startWriteBack();
+
     QFile file;
     QCryptographicHash hash;
     std::unique_ptr<StreamSha256> sha256;
     qint64 received = 0;
+    qint64 writtenBack = 0;
     bool created = false;
     bool writable = false;
     bool placed = false;
