@@ -3,12 +3,11 @@
 #include "CheckFetch.h"
 #include "ConsoleReport.h"
 #include "FileNames.h"
+#include "OwnFileWrite.h"
 #include "SignedCheck.h"
 #include "UpdateContext.h"
 #include "UpdatePlan.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QObject>
 #include <QSettings>
 #include <QUrl>
@@ -48,20 +47,16 @@ CheckResult checkForUpdate(UpdateContext &context)
 
     // The copy is the updater's own file: a link in its place would make an elevated process
     // write wherever the link points.
-    QFile copy(context.cacheDir.absoluteFilePath(DescriptionFileName));
-    if (QFileInfo(copy.fileName()).isSymLink())
-        copy.remove();
-    if (!copy.open(QIODevice::ReadWrite | QIODevice::Truncate))
+    const QString copyPath = context.cacheDir.absoluteFilePath(DescriptionFileName);
+    if (!writeOwnFile(copyPath, buffer, errorText))
         return failed(CheckFailure::StepFailed,
-                      QObject::tr("创建文件[%1]失败:%2").arg(copy.fileName(), copy.errorString()));
-    copy.write(buffer);
-    copy.close();
+                      QObject::tr("创建文件[%1]失败:%2").arg(copyPath, errorText));
 
     CheckResult result;
     QString folder;
     SignedFields signedFields;
     {
-        QSettings description(copy.fileName(), QSettings::IniFormat);
+        QSettings description(copyPath, QSettings::IniFormat);
         result.updateType = description.value(QStringLiteral("Summary/UpdateType"), 1).toInt();
         folder =
             description.value(QStringLiteral("Version/Folder"), QStringLiteral("Base")).toString();
