@@ -1,3 +1,4 @@
+#include "DescriptionFields.h"
 #include "StdoutCapture.h"
 #include "TestServer.h"
 #include "UpdateCheck.h"
@@ -31,6 +32,8 @@ private slots:
     void requestPaths();
     void description_data();
     void description();
+    void descriptionFromVerifiedBytes_data() { description_data(); }
+    void descriptionFromVerifiedBytes();
     void failures_data();
     void failures();
     void descriptionPastTheLimit();
@@ -141,6 +144,30 @@ void tst_UpdateCheck::description()
     QFile copy(context.cacheDir.filePath(QStringLiteral("update.ini")));
     QVERIFY(copy.open(QIODevice::ReadOnly));
     QCOMPARE(copy.readAll(), description);
+}
+
+// Signed mode reads the fields from the bytes whose signature was checked, through a scratch
+// file in the cache directory that must not stay behind.
+void tst_UpdateCheck::descriptionFromVerifiedBytes()
+{
+    QFETCH(QByteArray, description);
+    QFETCH(int, updateType);
+    QFETCH(QString, version);
+
+    const QDir scratch(tree->path());
+    DescriptionFields fields;
+    QString failureText;
+    QVERIFY2(readDescriptionFields(description, scratch, fields, failureText),
+             qPrintable(failureText));
+    QCOMPARE(fields.updateType, updateType);
+    QCOMPARE(fields.version, version);
+    QCOMPARE(fields.folder, QStringLiteral("Base"));
+    QCOMPARE(scratch.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+
+    QVERIFY(
+        !readDescriptionFields(description, QDir(scratch.filePath("absent")), fields, failureText));
+    QVERIFY2(failureText.startsWith(QString::fromUtf8("创建文件[")), qPrintable(failureText));
 }
 
 void tst_UpdateCheck::failures_data()
