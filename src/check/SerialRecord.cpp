@@ -1,10 +1,10 @@
 #include "SerialRecord.h"
 
 #include "FileNames.h"
+#include "OwnFileWrite.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 quint64 acceptedSerial(const QDir &installDir)
 {
@@ -22,7 +22,7 @@ quint64 acceptedSerial(const QDir &installDir)
 
 bool recordAcceptedSerial(const QDir &installDir, quint64 serial)
 {
-    QSaveFile file(installDir.absoluteFilePath(SerialFileName));
-    const QByteArray text = QByteArray::number(serial) + '\n';
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+    QString errorText;
+    return writeOwnFile(installDir.absoluteFilePath(SerialFileName),
+                        QByteArray::number(serial) + '\n', errorText);
 }

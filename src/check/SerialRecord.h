@@ -8,5 +8,6 @@
 // installation stuck for good.
 quint64 acceptedSerial(const QDir &installDir);
 
-// Replaces the record atomically; false when it cannot be written.
+// Replaces the record atomically (a link in its place is replaced, not followed); false when it
+// cannot be written.
 bool recordAcceptedSerial(const QDir &installDir, quint64 serial);

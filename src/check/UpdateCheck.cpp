@@ -2,15 +2,14 @@
 
 #include "CheckFetch.h"
 #include "ConsoleReport.h"
+#include "DescriptionFields.h"
 #include "FileNames.h"
+#include "OwnFileWrite.h"
 #include "SignedCheck.h"
 #include "UpdateContext.h"
 #include "UpdatePlan.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QObject>
-#include <QSettings>
 #include <QUrl>
 
 namespace {
@@ -48,31 +47,26 @@ CheckResult checkForUpdate(UpdateContext &context)
 
     // The copy is the updater's own file: a link in its place would make an elevated process
     // write wherever the link points.
-    QFile copy(context.cacheDir.absoluteFilePath(DescriptionFileName));
-    if (QFileInfo(copy.fileName()).isSymLink())
-        copy.remove();
-    if (!copy.open(QIODevice::ReadWrite | QIODevice::Truncate))
+    const QString copyPath = context.cacheDir.absoluteFilePath(DescriptionFileName);
+    if (!writeOwnFile(copyPath, buffer, errorText))
         return failed(CheckFailure::StepFailed,
-                      QObject::tr("创建文件[%1]失败:%2").arg(copy.fileName(), copy.errorString()));
-    copy.write(buffer);
-    copy.close();
+                      QObject::tr("创建文件[%1]失败:%2").arg(copyPath, errorText));
 
-    CheckResult result;
-    QString folder;
+    DescriptionFields fields;
     SignedFields signedFields;
-    {
-        QSettings description(copy.fileName(), QSettings::IniFormat);
-        result.updateType = description.value(QStringLiteral("Summary/UpdateType"), 1).toInt();
-        folder =
-            description.value(QStringLiteral("Version/Folder"), QStringLiteral("Base")).toString();
-        result.version = description.value(QStringLiteral("Version/Version")).toString();
+    if (context.signatureRequired) {
+        // Only the bytes whose signature was checked count, not what the disk holds by now.
         QString failureText;
-        if (context.signatureRequired &&
+        if (!readDescriptionFields(buffer, context.cacheDir, fields, failureText) ||
             !acceptSignedFields(buffer, context.installDir, signedFields, failureText))
             return failed(CheckFailure::StepFailed, failureText);
+    } else {
+        fields = readDescriptionFields(copyPath);
     }
-
-    result.versionBaseUrl = context.serverUrl + folder + QLatin1Char('/');
+    CheckResult result;
+    result.updateType = fields.updateType;
+    result.version = fields.version;
+    result.versionBaseUrl = context.serverUrl + fields.folder + QLatin1Char('/');
     const QUrl listUrl(result.versionBaseUrl + QLatin1Char('/') + ListFileName, QUrl::TolerantMode);
     if (!fetchForCheck(context, listUrl, buffer, errorText))
         return failed(CheckFailure::StepFailed,

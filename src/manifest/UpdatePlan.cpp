@@ -23,6 +23,16 @@ FileTable readSavedList(const QDir &installDir)
     return parseFileList(file.readAll());
 }
 
+// Whether a file that the saved list vouches for still stands as listed: a regular file of the
+// listed size. One stat and nothing read, so that the check stays fast; a file changed in place
+// at the same size goes unnoticed. QFileInfo follows a link, so a link to a regular file counts
+// as that file, the way the hashing below reads through it too.
+bool standsAsListed(const QString &path, quint64 size)
+{
+    const QFileInfo info(path);
+    return info.isFile() && quint64(info.size()) == size;
+}
+
 bool isUpToDate(const FileEntry &entry, const FileTable &saved, const QDir &installDir)
 {
     // Unsafe paths are left to the download stage, which refuses them with its own message;
@@ -32,7 +42,8 @@ bool isUpToDate(const FileEntry &entry, const FileTable &saved, const QDir &inst
     }
     const auto known = saved.constFind(entry.path);
     if (known != saved.cend()) {
-        return known->md5 == entry.md5;
+        return known->md5 == entry.md5 &&
+               standsAsListed(installDir.absoluteFilePath(entry.path), entry.size);
     }
     return fileMatchesMd5(installDir.absoluteFilePath(entry.path), entry.md5);
 }

@@ -1,11 +1,17 @@
+#include "DescriptionFields.h"
 #include "StdoutCapture.h"
 #include "TestServer.h"
 #include "UpdateCheck.h"
 #include "UpdateContext.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#ifdef Q_OS_LINUX
+#include <sys/mount.h>
+#endif
 
 Q_DECLARE_METATYPE(CheckFailure)
 Q_DECLARE_METATYPE(RunMode)
@@ -26,10 +32,13 @@ private slots:
     void requestPaths();
     void description_data();
     void description();
+    void descriptionFromVerifiedBytes_data() { description_data(); }
+    void descriptionFromVerifiedBytes();
     void failures_data();
     void failures();
     void descriptionPastTheLimit();
     void copyCannotBeCreated();
+    void copyOnAFullVolume();
     void linkAtCopyPlaceIsNotFollowed();
     void invalidDescriptionAddress();
     void listAndPlan();
@@ -137,6 +146,30 @@ void tst_UpdateCheck::description()
     QCOMPARE(copy.readAll(), description);
 }
 
+// Signed mode reads the fields from the bytes whose signature was checked, through a scratch
+// file in the cache directory that must not stay behind.
+void tst_UpdateCheck::descriptionFromVerifiedBytes()
+{
+    QFETCH(QByteArray, description);
+    QFETCH(int, updateType);
+    QFETCH(QString, version);
+
+    const QDir scratch(tree->path());
+    DescriptionFields fields;
+    QString failureText;
+    QVERIFY2(readDescriptionFields(description, scratch, fields, failureText),
+             qPrintable(failureText));
+    QCOMPARE(fields.updateType, updateType);
+    QCOMPARE(fields.version, version);
+    QCOMPARE(fields.folder, QStringLiteral("Base"));
+    QCOMPARE(scratch.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+
+    QVERIFY(
+        !readDescriptionFields(description, QDir(scratch.filePath("absent")), fields, failureText));
+    QVERIFY2(failureText.startsWith(QString::fromUtf8("创建文件[")), qPrintable(failureText));
+}
+
 void tst_UpdateCheck::failures_data()
 {
     QTest::addColumn<TestResponse>("descriptionAnswer");
@@ -215,6 +248,42 @@ void tst_UpdateCheck::copyCannotBeCreated()
     QVERIFY2(result.failureText.startsWith(expectedStart), qPrintable(result.failureText));
     QVERIFY(result.failureText.size() > expectedStart.size());
     QCOMPARE(server->requestedPaths(), QStringList{"/u//update.ini"});
+}
+
+// A full cache volume: the copy is either written whole or the check fails, and the previous
+// copy stays as it was.
+void tst_UpdateCheck::copyOnAFullVolume()
+{
+#ifdef Q_OS_LINUX
+    server->setRoute(QStringLiteral("/u//update.ini"),
+                     TestResponse::ok("[Summary]\nUpdateType=1\n[Version]\nFolder=v2\n"));
+    UpdateContext context;
+    prepare(context, server->baseUrl() + QStringLiteral("/u/"));
+    const QByteArray cacheDir = QFile::encodeName(context.cacheDir.path());
+    if (::mount("tmpfs", cacheDir.constData(), "tmpfs", 0, "size=64k") != 0) {
+        QSKIP("mounting a small tmpfs is not permitted here");
+    }
+    const auto unmount = qScopeGuard([&] { ::umount2(cacheDir.constData(), MNT_DETACH); });
+    const QString copy = context.cacheDir.absoluteFilePath(QStringLiteral("update.ini"));
+    const QByteArray previous = "[Summary]\nUpdateType=0\n";
+    QFile earlier(copy);
+    QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write(previous) == previous.size());
+    earlier.close();
+    QFile filler(context.cacheDir.filePath(QStringLiteral("filler")));
+    QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    while (filler.write(QByteArray(4096, 'f')) > 0) {
+    }
+
+    const CheckResult result = checkForUpdate(context);
+    QCOMPARE(result.failure, CheckFailure::StepFailed);
+    const QString expectedStart = QString::fromUtf8("创建文件[%1]失败:").arg(copy);
+    QVERIFY2(result.failureText.startsWith(expectedStart), qPrintable(result.failureText));
+    QVERIFY(result.failureText.size() > expectedStart.size());
+    QCOMPARE(readFile(copy), QString::fromUtf8(previous));
+    QCOMPARE(server->requestedPaths(), QStringList{"/u//update.ini"});
+#else
+    QSKIP("mounts a tmpfs: Linux only");
+#endif
 }
 
 void tst_UpdateCheck::linkAtCopyPlaceIsNotFollowed()

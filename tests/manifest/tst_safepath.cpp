@@ -45,6 +45,38 @@ private slots:
         QFETCH(bool, safe);
         QCOMPARE(::isSafeListPath(path), safe);
     }
+
+    // The installation step's journal and temporary names, and names that only resemble them.
+    void reservedNames_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("reserved");
+
+        QTest::newRow("staged file") << "bin/app.exe.update-new" << true;
+        QTest::newRow("staged, other case") << "APP.EXE.Update-NEW" << true;
+        QTest::newRow("kept old copy") << "app.exe.old.update-prev" << true;
+        QTest::newRow("folder with the suffix") << "x.UPDATE-PREV/a.dll" << true;
+        QTest::newRow("suffix alone") << ".update-new" << true;
+        QTest::newRow("journal") << "update_journal.info" << true;
+        QTest::newRow("journal, dot prefix") << "./update_journal.info" << true;
+        QTest::newRow("journal, other case, slashes and dots")
+            << ".//Update_Journal.INFO/." << true;
+
+        QTest::newRow("journal in a folder") << "sub/update_journal.info" << false;
+        QTest::newRow("journal with an extension") << "update_journal.info.txt" << false;
+        QTest::newRow("journal as a suffix") << "old_update_journal.info" << false;
+        QTest::newRow("suffix inside the name") << "a.update-new.txt" << false;
+        QTest::newRow("suffix without its dot") << "app.exeupdate-prev" << false;
+        QTest::newRow("old copy") << "app.exe.old" << false;
+    }
+
+    void reservedNames()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, reserved);
+        QCOMPARE(judgeListPath(path),
+                 reserved ? ListPathVerdict::Reserved : ListPathVerdict::Usable);
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_SafePath)

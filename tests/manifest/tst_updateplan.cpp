@@ -16,19 +16,29 @@ namespace {
 
 const QByteArray Old = "old content";
 const QByteArray New = "new content";
-const QByteArray Other = "other content";
+const QByteArray Other = "NEW content"; // as long as New
 
 // One list line of a file with the given content; `path` is written as the list has it.
 QByteArray line(const QByteArray &path, const QByteArray &content, const QByteArray &md5 = {})
 {
-    return (md5.isNull() ? md5Text(content) : md5) + "\t0000000100000000\t" + path + "\r\n";
+    const QByteArray size = QByteArray::number(content.size(), 16).rightJustified(8, '0');
+    return (md5.isNull() ? md5Text(content) : md5) + '\t' + size + "00000000\t" + path + "\r\n";
 }
 
+// A path ending in "/" is made a folder, content "->TARGET" a symbolic link to TARGET.
 bool writeFile(const QString &path, const QByteArray &content)
 {
+    if (path.endsWith(QLatin1Char('/'))) {
+        return QDir().mkpath(path);
+    }
+    if (!QDir().mkpath(QFileInfo(path).path())) {
+        return false;
+    }
+    if (content.startsWith("->")) {
+        return QFile::link(QString::fromUtf8(content.mid(2)), path);
+    }
     QFile file(path);
-    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) &&
-           file.write(content) == content.size();
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
 } // namespace
@@ -61,12 +71,28 @@ private slots:
             << current << QByteArray() << line("a.dll", New, md5Text(New).toUpper())
             << QStringList{"a.dll"};
 
-        QTest::newRow("saved names remote MD5, file missing")
-            << Files() << remote << remote << QStringList();
+        // Where the saved list names the remote MD5 text, only what stands there is looked at.
+        const QStringList both{"a.dll", "sub/b.dat"};
+        QTest::newRow("saved names remote MD5, files missing")
+            << Files() << remote << remote << both;
+        QTest::newRow("saved names remote MD5, folder in a file's place")
+            << Files{{"install/a.dll/", {}}, {"install/sub/b.dat", New}} << remote << remote
+            << QStringList{"a.dll"};
+        QTest::newRow("saved names remote MD5, size differs")
+            << Files{{"install/a.dll", New + '!'}, {"install/sub/b.dat", New.left(3)}} << remote
+            << remote << both;
+        QTest::newRow("saved names remote MD5, dangling link")
+            << Files{{"install/a.dll", "->gone.dll"}, {"install/sub/b.dat", New}} << remote
+            << remote << QStringList{"a.dll"};
+        QTest::newRow("saved names remote MD5, link to a file of that size")
+            << Files{{"install/a.dll", "->../kept.dll"},
+                     {"kept.dll", Other},
+                     {"install/sub/b.dat", New}}
+            << remote << remote << QStringList();
         QTest::newRow("saved names old MD5, disk already new")
             << current << QByteArray(line("a.dll", Old) + line("sub/b.dat", New)) << remote
             << QStringList{"a.dll"};
-        QTest::newRow("saved overrides a different disk file")
+        QTest::newRow("saved overrides a different disk file of the same size")
             << Files{{"install/a.dll", Other}, {"install/sub/b.dat", Other}} << line("a.dll", New)
             << remote << QStringList{"sub/b.dat"};
         QTest::newRow("saved list empty") << Files{{"install/a.dll", Old}} << QByteArray("")

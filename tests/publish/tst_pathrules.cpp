@@ -19,6 +19,10 @@ private slots:
         QTest::newRow("empty component") << "a//b" << false;
         QTest::newRow("dot component") << "./a" << false;
         QTest::newRow("NUL") << QString(QStringLiteral("a") + QChar(0) + "b") << false;
+        // The installation step's own names.
+        QTest::newRow("staged name") << "bin/App.exe.Update-New" << false;
+        QTest::newRow("kept old copy") << "app.exe.old.update-prev" << false;
+        QTest::newRow("journal") << "UPDATE_JOURNAL.INFO" << false;
         // Near misses of the refused names, which Windows and the updater handle fine.
         QTest::newRow("plain") << "bin/app.exe" << true;
         QTest::newRow("dots inside") << "lib/qt.conf.d/x.y.z" << true;
@@ -29,6 +33,7 @@ private slots:
         QTest::newRow("device-like prefixes") << "console.log/config/nul_file/auxiliary" << true;
         QTest::newRow("COM10 and LPT0") << "COM10.txt/LPT0" << true;
         QTest::newRow("COM with letter") << "COMX/CONS" << true;
+        QTest::newRow("journal name in a folder") << "logs/update_journal.info" << true;
     }
 
     void listPath()

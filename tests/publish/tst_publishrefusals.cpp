@@ -76,6 +76,8 @@ private slots:
         entry("prn", "PRN.dat", "\"PRN.dat\"");
         entry("list name at top", "md5.txt", "\"md5.txt\"");
         entry("list name as folder", "MD5.TXT/x", "\"MD5.TXT/x\"");
+        entry("staged name", "bin/app.exe.update-new", "\"bin/app.exe.update-new\"");
+        entry("journal name", "Update_Journal.info", "\"Update_Journal.info\"");
 
         QTest::newRow("files equal ignoring case")
             << QStringList{"Readme.txt", "README.TXT"} << none << src << out << "\"Readme.txt\"";

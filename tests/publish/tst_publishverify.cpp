@@ -1,6 +1,7 @@
 #include "PublishTestSupport.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -81,6 +82,33 @@ private slots:
         const ToolRun run = runPublishTool({"--verify", m_site, "--path-encoding", "GB18030"});
         QVERIFY2(run.exitCode > 0, qPrintable(run.output));
         QVERIFY2(run.output.contains("md5.txt"), qPrintable(run.output));
+    }
+
+    // A list edited by hand to name one of the installation step's own files, the file beside it.
+    void refusesTheUpdatersOwnNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("staged") << "docs/readme.txt.Update-New";
+        QTest::newRow("kept old copy") << "docs/readme.txt.old.update-prev";
+        QTest::newRow("journal") << "update_journal.info";
+    }
+
+    void refusesTheUpdatersOwnNames()
+    {
+        QFETCH(QString, name);
+        const QDir folder(QDir(m_site).filePath("v7"));
+        QVERIFY(QDir().mkpath(QFileInfo(folder.filePath(name)).path()));
+        QVERIFY(QFile::rename(folder.filePath("docs/readme.txt"), folder.filePath(name)));
+        QFile list(folder.filePath("md5.txt"));
+        QVERIFY(list.open(QIODevice::ReadWrite));
+        const QByteArray text = list.readAll().replace("docs/readme.txt", name.toUtf8());
+        QVERIFY(list.resize(0) && list.write(text) == text.size());
+        list.close();
+
+        const ToolRun run = runPublishTool({"--verify", m_site, "--path-encoding", "GB18030"});
+        QVERIFY2(run.exitCode > 0, qPrintable(run.output));
+        QVERIFY2(run.output.contains("\"" + name + "\" is a name the updater keeps"),
+                 qPrintable(run.output));
     }
 
     void needsTheEncodingTheListWasWrittenIn()

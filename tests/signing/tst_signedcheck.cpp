@@ -81,6 +81,7 @@ private slots:
     void attackIsRefused();
     void signedUpdateInstallsAndRecordsSerial();
     void upToDateRecordsSerial();
+    void serialRecordReplacesALink();
     void sameSerialIsAccepted();
     void firstSignedRunAcceptsAnySerial();
     void futureExpiryIsAccepted();
@@ -301,6 +302,26 @@ void tst_SignedCheck::upToDateRecordsSerial()
 
     QCOMPARE(runConsole(1), QByteArray("{\"errormsg\":\"\",\"success\":true,\"update\":false}"));
     QCOMPARE(readFile(installed("update_md5.info")), publication.list);
+    QCOMPARE(readFile(installed("update_serial.info")), QByteArray("300\n"));
+}
+
+// An elevated updater must not write wherever a link in the record's place points.
+void tst_SignedCheck::serialRecordReplacesALink()
+{
+    for (auto it = NewRelease.cbegin(); it != NewRelease.cend(); ++it) {
+        QVERIFY(writeFile(installed(it.key()), it.value()));
+    }
+    const QString outside = run->root.filePath(QStringLiteral("outside.txt"));
+    QVERIFY(writeFile(outside, "keep me\n"));
+    QVERIFY(QFile::link(outside, installed("update_serial.info")));
+    SignedRelease release;
+    release.files = NewRelease;
+    release.serial = 300;
+    servePublication(run->server, QStringLiteral("/u/"), signRelease(release, vendor.privateKey));
+
+    QCOMPARE(runConsole(1), QByteArray("{\"errormsg\":\"\",\"success\":true,\"update\":false}"));
+    QCOMPARE(readFile(outside), QByteArray("keep me\n"));
+    QVERIFY(!QFileInfo(installed("update_serial.info")).isSymLink());
     QCOMPARE(readFile(installed("update_serial.info")), QByteArray("300\n"));
 }
 

@@ -6,7 +6,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <memory>
+#include <thread>
+#include <vector>
 
 // The guard's key is the updater's directory followed directly by "update_singleton". Qt turns
 // it into a system name of its own (on Windows, a named file mapping), keeping only the ASCII
@@ -22,6 +25,8 @@ private slots:
     void secondHolderIsRefused();
     void siblingDirectoriesDoNotBlockEachOther_data();
     void siblingDirectoriesDoNotBlockEachOther();
+    void simultaneousStartsLetOneIn_data();
+    void simultaneousStartsLetOneIn();
 
 private:
     // Keys below a folder of this run, so that runs on one machine never meet.
@@ -93,6 +98,47 @@ void tst_InstanceGuard::siblingDirectoriesDoNotBlockEachOther()
     QVERIFY2(takeInstanceGuard(firstGuard), qPrintable(firstGuard.errorString()));
     QVERIFY2(takeInstanceGuard(secondGuard),
              qPrintable(QStringLiteral("%1 blocks %2").arg(first, second)));
+}
+
+void tst_InstanceGuard::simultaneousStartsLetOneIn_data()
+{
+    QTest::addColumn<int>("updaters");
+    QTest::newRow("two") << 2;
+    QTest::newRow("eight") << 8;
+}
+
+// Updaters started at the same instant, as threads released together: each round exactly one
+// takes the guard. When create's result was ignored, two got in within the first few rounds.
+void tst_InstanceGuard::simultaneousStartsLetOneIn()
+{
+    QFETCH(int, updaters);
+    for (int round = 0; round < 40; ++round) {
+        const QString key = keyFor(QStringLiteral("Race%1/%2").arg(updaters).arg(round));
+        std::vector<std::unique_ptr<QSharedMemory>> guards;
+        for (int i = 0; i < updaters; ++i) {
+            guards.push_back(std::make_unique<QSharedMemory>(key));
+        }
+        std::atomic<int> waiting{updaters};
+        std::atomic<int> taken{0};
+        std::vector<std::thread> threads;
+        for (int i = 0; i < updaters; ++i) {
+            threads.emplace_back([&, i] {
+                --waiting;
+                // Spinning, not yielding: the threads must start their attempts within
+                // microseconds of each other.
+                while (waiting.load() > 0) {
+                }
+                if (takeInstanceGuard(*guards[size_t(i)])) {
+                    ++taken;
+                }
+            });
+        }
+        for (std::thread &thread : threads) {
+            thread.join();
+        }
+        QVERIFY2(taken == 1,
+                 qPrintable(QStringLiteral("round %1: %2 updaters let in").arg(round).arg(taken)));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_InstanceGuard)

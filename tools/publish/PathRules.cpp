@@ -66,9 +66,16 @@ QString listPathProblem(const QString &path)
                 .arg(c);
         }
     }
-    if (!isSafeListPath(path)) {
+    switch (judgeListPath(path)) {
+    case ListPathVerdict::Usable:
+        break;
+    case ListPathVerdict::Unsafe:
         return QStringLiteral("is refused by the updater's path check (empty, absolute, holding "
                               "a colon or a \"..\" component)");
+    case ListPathVerdict::Reserved:
+        return QStringLiteral("is a name the updater keeps for itself while it installs (%1 in "
+                              "the installation root, names ending in %2 or %3)")
+            .arg(JournalFileName, StagedSuffix, BackupSuffix);
     }
     const QStringList components = path.split(QLatin1Char('/'));
     for (const QString &component : components) {
