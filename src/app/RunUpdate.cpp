@@ -5,6 +5,7 @@
 #include "CUpdateNotice.h"
 #include "CUpdateProgress.h"
 #include "FileNames.h"
+#include "OwnFileWrite.h"
 #include "Report.h"
 #include "SerialRecord.h"
 #include "UpdateCheck.h"
@@ -14,7 +15,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
-#include <QSaveFile>
 
 namespace {
 
@@ -40,7 +40,8 @@ void saveList(const UpdateContext &context, const CheckResult &check)
     // A saved list that cannot be replaced must not go on vouching for files it no longer
     // describes; without it the next check compares the files themselves.
     const QString savedList = context.installDir.absoluteFilePath(SavedListFileName);
-    if (!writeWholeFile(savedList, check.listBytes) && QFileInfo(savedList).isFile())
+    QString errorText;
+    if (!writeOwnFile(savedList, check.listBytes, errorText) && QFileInfo(savedList).isFile())
         QFile::remove(savedList);
     // A record that cannot be written is not reported: the next check then compares with the
     // serial recorded before.
@@ -148,13 +149,4 @@ int runUpdate(UpdateContext &context, CUpdateError &errorDialog)
             continue;
         return exitCode;
     }
-}
-
-bool writeWholeFile(QString path, QByteArray bytes)
-{
-    // A link in its place would make an elevated process write wherever the link points.
-    if (QFileInfo(path).isSymLink())
-        QFile::remove(path);
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }

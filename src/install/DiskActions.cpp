@@ -1,9 +1,9 @@
 #include "DiskActions.h"
 
 #include "FileMoves.h"
+#include "OwnFileWrite.h"
 
 #include <QDir>
-#include <QSaveFile>
 
 #include <utility>
 
@@ -60,11 +60,5 @@ bool DiskActions::writeWhole(const QString &path, const QByteArray &bytes, QStri
         errorText = QStringLiteral("Input/output error");
         return false;
     }
-    QSaveFile file(path);
-    const bool written =
-        file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-    if (!written) {
-        errorText = file.errorString();
-    }
-    return written;
+    return writeOwnFile(path, bytes, errorText);
 }

@@ -1,11 +1,11 @@
 #include "Description.h"
 
 #include "FileNames.h"
+#include "OwnFileWrite.h"
 #include "ShownPath.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -61,9 +61,9 @@ bool descriptionText(const Description &description, QByteArray &text, QString &
 
 bool writeDescriptionFile(const QString &path, const QByteArray &text, QString &errorText)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        errorText = QStringLiteral("cannot write %1: %2").arg(shownPath(path), file.errorString());
+    QString reason;
+    if (!writeOwnFile(path, text, reason)) {
+        errorText = QStringLiteral("cannot write %1: %2").arg(shownPath(path), reason);
         return false;
     }
     return true;
