@@ -3,6 +3,8 @@
 #include "CUpdateError.h"
 #include "Configuration.h"
 #include "Directories.h"
+#include "ExecutableFolder.h"
+#include "FileNames.h"
 #include "InstallRecovery.h"
 #include "InstanceGuard.h"
 #include "Report.h"
@@ -11,6 +13,7 @@
 #include "UpdateContext.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
 #include <QObject>
 #include <QUrl>
@@ -31,16 +34,26 @@ int failStartup(const UpdateContext &context, CUpdateError &errorDialog, const Q
     return 1;
 }
 
-int runWithContext(int argc, char **argv)
+// The saved list, and a look at the files it names, started before the application object
+// exists: that look is the longest part of an up-to-date check, and the start-up of the
+// application and its windows hides it. Never while an installation step is cut short.
+std::unique_ptr<SavedList> lookEarly(int argc, char **argv)
 {
-    // Created before the context and destroyed after it: start-up reports through it before
-    // the driver runs.
-    CUpdateError errorDialog;
-    UpdateContext context;
+    const QString argument = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    const QString folder = executableFolder();
+    if (runModeFromArgument(argument) == RunMode::Restart || folder.isEmpty())
+        return nullptr;
+    const QDir root = installRootFor(QDir(folder));
+    if (QFileInfo::exists(root.absoluteFilePath(JournalFileName)))
+        return nullptr;
+    return std::make_unique<SavedList>(root);
+}
 
+int runWithContext(int argc, char **argv, std::unique_ptr<SavedList> early)
+{
+    UpdateContext context;
     const Configuration config = readConfiguration(context.appDir);
     context.serverUrl = config.serverUrl;
-    errorDialog.setDownloadUrl(config.downloadUrl);
     context.installDir = context.appDir;
     context.cacheDir = config.cacheDir;
     context.exePath = config.exePath;
@@ -61,13 +74,22 @@ int runWithContext(int argc, char **argv)
         launchHost(context.exePath);
         return 1;
     }
+    const bool guarded = takeInstanceGuard(context.instanceGuard);
+    const bool interrupted = QFileInfo::exists(installRoot.absoluteFilePath(JournalFileName));
+    StepFailure recovery;
+    const bool recovered = guarded && recoverInstallation(installRoot, recovery);
+    // Another updater may have changed the installation before this one took the guard.
+    if (recovered && !interrupted && early && early->stillCurrent(installRoot))
+        context.savedList = std::move(early);
+    else if (recovered)
+        context.savedList = std::make_unique<SavedList>(installRoot);
 
-    if (!takeInstanceGuard(context.instanceGuard))
+    CUpdateError errorDialog;
+    errorDialog.setDownloadUrl(config.downloadUrl);
+    if (!guarded)
         return failStartup(context, errorDialog, QObject::tr("启动"),
                            QObject::tr("升级程序已运行"));
-
-    StepFailure recovery;
-    if (!recoverInstallation(installRoot, recovery))
+    if (!recovered)
         return failStartup(context, errorDialog, QObject::tr("更新失败"), recovery.text);
 
     if (!QUrl(context.serverUrl, QUrl::TolerantMode).isValid())
@@ -85,10 +107,11 @@ int runWithContext(int argc, char **argv)
 
 int startUpdater(int argc, char **argv)
 {
+    std::unique_ptr<SavedList> early = lookEarly(argc, argv);
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
     QApplication app(argc, argv);
     registerUiResources();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon")));
-    return runWithContext(argc, argv);
+    return runWithContext(argc, argv, std::move(early));
 }

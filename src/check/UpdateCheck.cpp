@@ -36,6 +36,12 @@ CheckResult checkForUpdate(UpdateContext &context)
         return failed(CheckFailure::AddressInvalid,
                       QObject::tr("升级描述文件地址不合法:%1").arg(descriptionUrl.toString()));
 
+    // Looks at the installed files while the lists are on their way, unless start-up has
+    // already begun to.
+    const std::unique_ptr<SavedList> saved = context.savedList
+                                                 ? std::move(context.savedList)
+                                                 : std::make_unique<SavedList>(context.installDir);
+
     if (!fetchForCheck(context, descriptionUrl, buffer, errorText))
         return failed(CheckFailure::StepFailed,
                       QObject::tr("下载升级描述文件失败:%1").arg(errorText));
@@ -73,7 +79,9 @@ CheckResult checkForUpdate(UpdateContext &context)
                       QObject::tr("下载更新列表文件失败:%1").arg(errorText));
 
     result.listBytes = buffer;
-    FileTable remote = parseFileList(result.listBytes);
+    // Usually the list is the one applied last time, already parsed beside the saved list.
+    FileTable remote =
+        saved->holds(result.listBytes) ? saved->entries() : parseFileList(result.listBytes);
     if (context.signatureRequired) {
         QString failureText;
         if (!attachFileHashes(context, result.versionBaseUrl, signedFields, result.listBytes,
@@ -81,7 +89,7 @@ CheckResult checkForUpdate(UpdateContext &context)
             return failed(CheckFailure::StepFailed, failureText);
         result.signedSerial = signedFields.serial;
     }
-    result.plan = planUpdate(remote, context.installDir);
+    result.plan = planUpdate(remote, context.installDir, *saved);
 
     if (context.mode == RunMode::Console)
         writeReport(true, !result.plan.isEmpty() && result.updateType != 0, QString());

@@ -60,18 +60,11 @@ void appendLine(QByteArray &text, const QByteArray &digest, quint64 size,
 
 } // namespace listformat
 
-// Reads a list in one pass over the bytes. Never fails: lines that are not entries are skipped,
-// and of two entries for one path the later one wins. pathCodec nullptr: the local 8-bit
-// encoding.
-template<typename Entry>
-QMap<QString, Entry> readListText(const QByteArray &text, QTextCodec *pathCodec,
-                                  QByteArray Entry::*digest)
+// Calls visit(digest, size, path) for each line of a list that is an entry, in one pass over
+// the bytes; other lines are skipped. pathCodec nullptr: the local 8-bit encoding.
+template<typename Visit>
+void forEachListLine(const QByteArray &text, QTextCodec *pathCodec, Visit visit)
 {
-    using Table = QMap<QString, Entry>;
-    Table table;
-    // Lists are usually written in path order, so the place after the last insert is the
-    // likely place of the next one.
-    typename Table::const_iterator hint = table.cend();
     const char *const textEnd = text.constData() + text.size();
     for (const char *line = text.constData();;) {
         const char *const newline = listformat::find(line, textEnd, '\n');
@@ -83,17 +76,35 @@ QMap<QString, Entry> readListText(const QByteArray &text, QTextCodec *pathCodec,
         const char *tab1 = listformat::find(line, lineEnd, '\t');
         const char *tab2 = tab1 < lineEnd ? listformat::find(tab1 + 1, lineEnd, '\t') : lineEnd;
         if (tab2 < lineEnd && listformat::find(tab2 + 1, lineEnd, '\t') == lineEnd) {
-            Entry entry;
-            entry.*digest = QByteArray(line, int(tab1 - line));
-            entry.size = listformat::sizeFromField(tab1 + 1, int(tab2 - tab1 - 1));
-            entry.path = listformat::pathFromField(tab2 + 1, int(lineEnd - tab2 - 1), pathCodec);
-            hint = typename Table::const_iterator(std::next(table.insert(hint, entry.path, entry)));
+            visit(QByteArray(line, int(tab1 - line)),
+                  listformat::sizeFromField(tab1 + 1, int(tab2 - tab1 - 1)),
+                  listformat::pathFromField(tab2 + 1, int(lineEnd - tab2 - 1), pathCodec));
         }
         if (newline == textEnd) {
             break;
         }
         line = newline + 1;
     }
+}
+
+// Reads a list. Never fails: lines that are not entries are skipped, and of two entries for one
+// path the later one wins. pathCodec nullptr: the local 8-bit encoding.
+template<typename Entry>
+QMap<QString, Entry> readListText(const QByteArray &text, QTextCodec *pathCodec,
+                                  QByteArray Entry::*digest)
+{
+    using Table = QMap<QString, Entry>;
+    Table table;
+    // Lists are usually written in path order, so the place after the last insert is the
+    // likely place of the next one.
+    typename Table::const_iterator hint = table.cend();
+    forEachListLine(text, pathCodec, [&](QByteArray digestText, quint64 size, QString path) {
+        Entry entry;
+        entry.*digest = std::move(digestText);
+        entry.size = size;
+        entry.path = std::move(path);
+        hint = typename Table::const_iterator(std::next(table.insert(hint, entry.path, entry)));
+    });
     return table;
 }
 
