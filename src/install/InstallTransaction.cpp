@@ -55,6 +55,9 @@ bool InstallTransaction::fail(const QString &text)
 
 bool InstallTransaction::run()
 {
+    if (files.isEmpty()) {
+        return true;
+    }
     journal.cacheDir = cacheDir.absolutePath();
     journal.steps = planInstallation(installDir, files, entryOfStep);
     if (!clearLeftovers() || !writeJournal()) {

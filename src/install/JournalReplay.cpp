@@ -32,23 +32,30 @@ bool undoSwap(const StepPaths &paths, const JournalStep &step, DiskActions &disk
     return !step.hadOld || moveBack(paths.kept, paths.old, disk, failure);
 }
 
-// A download renamed out of the cache goes back there; a copy of one is dropped.
+bool dropStaged(const StepPaths &paths, DiskActions &disk, StepFailure &failure)
+{
+    if (disk.removeTree(paths.staged)) {
+        return true;
+    }
+    failure.text = installText("删除文件%1失败").arg(QFileInfo(paths.staged).fileName());
+    return false;
+}
+
+// A download renamed out of the cache goes back there; a copy of one is dropped, and so is a
+// download whose cache is gone for good (a drive removed): that must not keep the
+// installation from going back.
 bool undoStage(const StepPaths &paths, DiskActions &disk, StepFailure &failure)
 {
     if (!isPresent(paths.staged)) {
         return true;
     }
     if (isPresent(paths.cached)) {
-        if (disk.removeTree(paths.staged)) {
-            return true;
-        }
-        failure.text = installText("删除文件%1失败").arg(QFileInfo(paths.staged).fileName());
-        return false;
+        return dropStaged(paths, disk, failure);
     }
-    if (!disk.stopped()) {
-        QDir().mkpath(QFileInfo(paths.cached).absolutePath());
+    if (disk.stopped() || QDir().mkpath(QFileInfo(paths.cached).absolutePath())) {
+        return moveBack(paths.staged, paths.cached, disk, failure);
     }
-    return moveBack(paths.staged, paths.cached, disk, failure);
+    return dropStaged(paths, disk, failure);
 }
 
 bool undoPreparation(const StepPaths &paths, const JournalStep &step, DiskActions &disk,
