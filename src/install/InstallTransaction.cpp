@@ -36,10 +36,9 @@ bool isPlacedWhole(const QString &path, const FileEntry &entry, bool copied)
 
 } // namespace
 
-InstallTransaction::InstallTransaction(QDir install, QDir cache, QList<FileEntry> entries,
-                                       FaultSeam seam)
-    : installDir(std::move(install)), cacheDir(std::move(cache)), files(std::move(entries)),
-      disk(std::move(seam))
+InstallTransaction::InstallTransaction(const QDir &install, const QDir &cache,
+                                       QList<FileEntry> entries, FaultSeam seam)
+    : installDir(install), cacheDir(cache), files(std::move(entries)), disk(std::move(seam))
 {}
 
 const StepFailure &InstallTransaction::failure() const

@@ -19,7 +19,7 @@
 class InstallTransaction
 {
 public:
-    InstallTransaction(QDir installDir, QDir cacheDir, QList<FileEntry> files,
+    InstallTransaction(const QDir &install, const QDir &cache, QList<FileEntry> entries,
                        FaultSeam seam = FaultSeam());
 
     bool run();
