@@ -82,6 +82,13 @@ CheckResult checkForUpdate(UpdateContext &context)
     // Usually the list is the one applied last time, already parsed beside the saved list.
     FileTable remote =
         saved->holds(result.listBytes) ? saved->entries() : parseFileList(result.listBytes);
+    // A page in the list's place (a captive portal's, a server's error page sent with 200) is
+    // no list that names nothing: it would be taken for "up to date" and saved as the list.
+    if (remote.isEmpty() && !result.listBytes.isEmpty())
+        return failed(CheckFailure::StepFailed,
+                      QObject::tr("下载更新列表文件失败:%1")
+                          .arg(QStringLiteral("the answer is not a file list (no line is an "
+                                              "entry)")));
     if (context.signatureRequired) {
         QString failureText;
         if (!attachFileHashes(context, result.versionBaseUrl, signedFields, result.listBytes,
