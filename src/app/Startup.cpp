@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
+#include <QNetworkProxyFactory>
 #include <QObject>
 #include <QUrl>
 
@@ -111,6 +112,8 @@ int startUpdater(int argc, char **argv)
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
     QApplication app(argc, argv);
+    // On Windows Qt follows the system's proxy settings only when asked to.
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
     registerUiResources();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon")));
     return runWithContext(argc, argv, std::move(early));

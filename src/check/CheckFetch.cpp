@@ -12,6 +12,9 @@ constexpr int FetchTimeoutSeconds = 5;
 bool fetchForCheck(UpdateContext &context, const QUrl &url, QByteArray &response,
                    QString &errorText)
 {
-    return blockingRequest(&context.network, url, response, errorText, FetchTimeoutSeconds,
-                           HeaderMap(), QByteArrayLiteral("GET"), QByteArray(), nullptr);
+    // Asked for as they are: Qt inflates whatever it asked to be compressed, before any check
+    // can look at the size.
+    const HeaderMap headers{{QByteArrayLiteral("Accept-Encoding"), QByteArrayLiteral("identity")}};
+    return blockingRequest(&context.network, url, response, errorText, FetchTimeoutSeconds, headers,
+                           QByteArrayLiteral("GET"), QByteArray(), nullptr);
 }

@@ -192,6 +192,11 @@ void tst_UpdateCheck::failures_data()
     QTest::newRow("list cut short") << goodDescription << TestResponse::ok(OneFileList).cutAfter(20)
                                     << QString::fromUtf8("下载更新列表文件失败:") << QString()
                                     << QStringList{"/u//update.ini", "/u/Base//md5.txt"};
+    QTest::newRow("compressed although not asked for")
+        << goodDescription
+        << TestResponse::ok(qCompress(OneFileList).mid(4)).withHeader("Content-Encoding", "deflate")
+        << QString::fromUtf8("下载更新列表文件失败:") << "not a file list"
+        << QStringList{"/u//update.ini", "/u/Base//md5.txt"};
     QTest::newRow("a page instead of the list")
         << goodDescription << TestResponse::ok("<html><body>Sign in first</body></html>\n")
         << QString::fromUtf8("下载更新列表文件失败:") << "not a file list"

@@ -233,6 +233,10 @@ void tst_DownloadThread::failedTransferWritesNothing_data()
     QTest::newRow("close-delimited, closed early")
         << TestResponse::ok(data).closeDelimited().cutAfter(Large - 1) << QByteArray() << normal
         << size << true;
+    // Counted as the bytes it is, not inflated to what the list names.
+    QTest::newRow("compressed although not asked for")
+        << TestResponse::ok(qCompress(data).mid(4)).withHeader("Content-Encoding", "deflate")
+        << md5Text(data) << normal << size << true;
     QTest::newRow("other MD5 text")
         << TestResponse::ok(data) << md5Text("other") << normal << digest << true;
     QTest::newRow("MD5 text in upper case")
