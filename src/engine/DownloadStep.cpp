@@ -3,6 +3,7 @@
 #include "DownloadSink.h"
 #include "FileDigests.h"
 #include "Md5Text.h"
+#include "RedirectPolicy.h"
 #include "SafePath.h"
 
 #include <QFile>
@@ -123,8 +124,7 @@ void CDownloadThread::sendRequest(const FileEntry &entry, const QFileInfo &cache
     emit downloadStarted(cacheFile, currentIndex, files.size());
 
     QNetworkRequest request(QUrl(baseUrl + entry.path, QUrl::TolerantMode));
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::UserVerifiedRedirectPolicy);
+    applyRedirectPolicy(request);
     // A compressed answer counts as the bytes it is; Qt would inflate what it asked for itself.
     request.setRawHeader(QByteArrayLiteral("Accept-Encoding"), QByteArrayLiteral("identity"));
     sink = std::make_unique<DownloadSink>(cacheDir, !entry.sha256.isEmpty());
@@ -137,7 +137,6 @@ void CDownloadThread::sendRequest(const FileEntry &entry, const QFileInfo &cache
     // Back-pressure: the data is taken as it arrives, so memory stays bounded.
     reply->setReadBufferSize(ReadBufferBytes);
 
-    connect(reply, &QNetworkReply::redirected, reply, [reply] { emit reply->redirectAllowed(); });
     // Any byte received, headers included, shows the transfer is alive. These come before the
     // data handler, which may end the transfer.
     connect(reply, &QNetworkReply::metaDataChanged, &stallTimer, qOverload<>(&QTimer::start));

@@ -1,5 +1,7 @@
 #include "BlockingRequest.h"
 
+#include "RedirectPolicy.h"
+
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -15,6 +17,7 @@ bool blockingRequest(QNetworkAccessManager *manager, QUrl url, QByteArray &respo
                      QByteArray verb, QByteArray body, HeaderMap *responseHeaders)
 {
     QNetworkRequest request(url);
+    applyRedirectPolicy(request);
     for (auto it = requestHeaders.cbegin(); it != requestHeaders.cend(); ++it)
         request.setRawHeader(it.key(), it.value());
 

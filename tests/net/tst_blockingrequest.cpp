@@ -30,6 +30,8 @@ private slots:
 
     void okReplyAssignsBody_data();
     void okReplyAssignsBody();
+    void redirectPolicy_data();
+    void redirectPolicy();
     void otherStatusFails_data();
     void otherStatusFails();
     void unfinishedReplyTimesOut_data();
@@ -125,8 +127,6 @@ void tst_BlockingRequest::otherStatusFails_data()
         r.reason = "Disk On Fire";
         return r;
     }() << "Disk On Fire";
-    QTest::newRow("301") << TestResponse::redirect(301, "/target") << QString();
-    QTest::newRow("302") << TestResponse::redirect(302, "/target") << QString();
     QTest::newRow("204") << TestResponse::withStatus(204) << QString();
     QTest::newRow("206") << TestResponse::withStatus(206, "partial") << QString();
 }
@@ -147,6 +147,42 @@ void tst_BlockingRequest::otherStatusFails()
     QCOMPARE(response, QByteArray("held before the call"));
     QCOMPARE(headers, (HeaderMap{{"Before", "kept"}}));
     QCOMPARE(server->requestedPaths(), QStringList{"/file"});
+}
+
+void tst_BlockingRequest::redirectPolicy_data()
+{
+    QTest::addColumn<int>("hops");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("followed");
+    QTest::newRow("301, one hop") << 1 << 301 << true;
+    QTest::newRow("302, five hops") << 5 << 302 << true;
+    QTest::newRow("307, six hops") << 6 << 307 << false;
+}
+
+// A chain /hop1 -> /hop2 -> ... -> /target on the same server.
+void tst_BlockingRequest::redirectPolicy()
+{
+    QFETCH(int, hops);
+    QFETCH(int, status);
+    QFETCH(bool, followed);
+    QStringList expectedPaths;
+    for (int hop = 1; hop <= hops; ++hop) {
+        const QByteArray next = hop < hops ? "/hop" + QByteArray::number(hop + 1) : "/target";
+        server->setRoute("/hop" + QString::number(hop), TestResponse::redirect(status, next));
+        expectedPaths << "/hop" + QString::number(hop);
+    }
+    server->setRoute("/target", TestResponse::ok("redirect target"));
+
+    QCOMPARE(fetch("/hop1", 5), followed);
+    if (followed) {
+        QCOMPARE(response, QByteArray("redirect target"));
+        // Qt sends a request again when the server has closed the kept-alive connection.
+        QStringList requested = server->requestedPaths();
+        requested.removeDuplicates();
+        QCOMPARE(requested, expectedPaths << "/target");
+    } else {
+        QVERIFY2(errorText.contains("redirect", Qt::CaseInsensitive), qPrintable(errorText));
+    }
 }
 
 void tst_BlockingRequest::unfinishedReplyTimesOut_data()
