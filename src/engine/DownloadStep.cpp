@@ -2,6 +2,7 @@
 
 #include "DownloadSink.h"
 #include "FileDigests.h"
+#include "FileMoves.h"
 #include "Md5Text.h"
 #include "RedirectPolicy.h"
 #include "SafePath.h"
@@ -23,13 +24,6 @@ constexpr qint64 ChunkBytes = qint64(64) * 1024;
 int statusOf(const QNetworkReply &reply)
 {
     return reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-}
-
-// A symbolic link, or on Windows a junction: either would lead reads, removals and writes
-// out of the cache directory.
-bool isLink(const QFileInfo &info)
-{
-    return info.isSymLink() || info.isJunction();
 }
 
 // The folders on the way to an entry must be real folders of the cache. A link among them is

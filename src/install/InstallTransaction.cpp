@@ -2,7 +2,6 @@
 
 #include "FileDigests.h"
 #include "FileMoves.h"
-#include "FileNames.h"
 #include "InstallPlan.h"
 #include "JournalReplay.h"
 #include "Md5Text.h"
@@ -59,7 +58,7 @@ bool InstallTransaction::run()
     }
     journal.cacheDir = cacheDir.absolutePath();
     journal.steps = planInstallation(installDir, files, entryOfStep);
-    if (!clearLeftovers() || !writeJournal()) {
+    if (!clearLeftovers() || !writeJournal(installDir, journal, disk, stepFailure)) {
         return false;
     }
     bool done = true;
@@ -74,7 +73,7 @@ bool InstallTransaction::run()
                    fail(installText("覆盖文件%1失败").arg(nameOf(stepFailure.path)));
             if (done) {
                 journal.swapping = true;
-                done = writeJournal();
+                done = writeJournal(installDir, journal, disk, stepFailure);
             }
         }
         done = done && perform(step, entry);
@@ -106,16 +105,6 @@ bool InstallTransaction::clearLeftovers()
         }
     }
     return true;
-}
-
-bool InstallTransaction::writeJournal()
-{
-    const QString path = installDir.absoluteFilePath(JournalFileName);
-    QString errorText;
-    if (disk.writeWhole(path, journalBytes(journal), errorText)) {
-        return true;
-    }
-    return fail(installText("创建文件[%1]失败:%2").arg(path, errorText));
 }
 
 bool InstallTransaction::perform(const JournalStep &step, const FileEntry &entry)

@@ -31,7 +31,6 @@ private:
     bool moveAside(const JournalStep &step);
     bool stage(const JournalStep &step, const FileEntry &entry);
     bool swap(const JournalStep &step);
-    bool writeJournal();
     bool fail(const QString &text);
 
     QDir installDir;

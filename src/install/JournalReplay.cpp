@@ -81,6 +81,8 @@ bool undoPreparation(const StepPaths &paths, const JournalStep &step, DiskAction
     return true;
 }
 
+} // namespace
+
 bool writeJournal(const QDir &installDir, const InstallJournal &journal, DiskActions &disk,
                   StepFailure &failure)
 {
@@ -92,8 +94,6 @@ bool writeJournal(const QDir &installDir, const InstallJournal &journal, DiskAct
     failure.text = installText("创建文件[%1]失败:%2").arg(path, errorText);
     return false;
 }
-
-} // namespace
 
 bool everyFilePlaced(const QDir &installDir, const InstallJournal &journal)
 {

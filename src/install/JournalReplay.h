@@ -6,6 +6,11 @@
 
 #include <QDir>
 
+// Replaces the journal in the installation root; false, with the user's text, when it cannot
+// be written whole.
+bool writeJournal(const QDir &installDir, const InstallJournal &journal, DiskActions &disk,
+                  StepFailure &failure);
+
 // Whether every file of the step stands in its place, so that only the clean-up is left.
 bool everyFilePlaced(const QDir &installDir, const InstallJournal &journal);
 
