@@ -52,10 +52,12 @@ void saveList(const UpdateContext &context, const CheckResult &check)
 // Runs the worker to its end, behind the progress dialog or silently in the application's
 // event loop, and reads its outcome. The worker is gone when this returns, so nothing of
 // this attempt runs on behind a later dialog or report.
-DownloadOutcome downloadAndInstall(const UpdateContext &context, const CheckResult &check)
+DownloadOutcome downloadAndInstall(UpdateContext &context, const CheckResult &check)
 {
+    // The check's manager: its kept-alive connections (and TLS sessions) serve the files too.
     CDownloadThread worker(check.versionBaseUrl, context.cacheDir, context.installDir,
-                           check.plan.values(), nullptr);
+                           check.plan.values(), nullptr, CDownloadThread::defaultLimits(),
+                           &context.network);
     if (isSilent(context, check)) {
         QObject::connect(&worker, &QThread::finished, qApp, &QCoreApplication::quit);
         worker.start(QThread::InheritPriority);

@@ -5,16 +5,22 @@
 
 namespace {
 
-constexpr int FetchTimeoutSeconds = 5;
+constexpr int WaitLimitMs = 5000;
 
 } // namespace
 
-bool fetchForCheck(UpdateContext &context, const QUrl &url, QByteArray &response,
+bool fetchForCheck(UpdateContext &context, const QUrl &url, qint64 capBytes, QByteArray &response,
                    QString &errorText)
 {
+    // A slow link may take longer than the wait limit for a large list, as long as it keeps
+    // moving.
+    TransferLimits limits = TransferLimits::waiting(WaitLimitMs);
+    limits.floorBytesPerSecond = FloorBytesPerSecond;
+    limits.floorWindowMs = FloorWindowMs;
+    limits.maxBodyBytes = capBytes;
     // Asked for as they are: Qt inflates whatever it asked to be compressed, before any check
     // can look at the size.
     const HeaderMap headers{{QByteArrayLiteral("Accept-Encoding"), QByteArrayLiteral("identity")}};
-    return blockingRequest(&context.network, url, response, errorText, FetchTimeoutSeconds, headers,
+    return blockingRequest(&context.network, url, response, errorText, limits, headers,
                            QByteArrayLiteral("GET"), QByteArray(), nullptr);
 }

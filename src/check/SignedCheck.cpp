@@ -27,7 +27,7 @@ bool descriptionSignatureValid(UpdateContext &context, const QByteArray &descrip
     const QUrl url(context.serverUrl + QLatin1Char('/') + SignatureFileName, QUrl::TolerantMode);
     QByteArray signature;
     QString errorText;
-    return fetchForCheck(context, url, signature, errorText) &&
+    return fetchForCheck(context, url, SignatureCapBytes, signature, errorText) &&
            verifySignature(context.publicKey, description, signature);
 }
 
@@ -62,7 +62,7 @@ bool attachFileHashes(UpdateContext &context, const QString &versionBaseUrl,
     const QUrl url(versionBaseUrl + QLatin1Char('/') + HashListFileName, QUrl::TolerantMode);
     QByteArray hashListBytes;
     QString errorText;
-    if (!fetchForCheck(context, url, hashListBytes, errorText)) {
+    if (!fetchForCheck(context, url, ListCapBytes, hashListBytes, errorText)) {
         failureText = QObject::tr("下载更新列表文件失败:%1").arg(errorText);
         return false;
     }

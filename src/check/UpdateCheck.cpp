@@ -26,7 +26,6 @@ CheckResult failed(CheckFailure failure, const QString &text)
 
 CheckResult checkForUpdate(UpdateContext &context)
 {
-    context.network.clearAccessCache();
     QByteArray buffer;
     QString errorText;
 
@@ -42,7 +41,7 @@ CheckResult checkForUpdate(UpdateContext &context)
                                                  ? std::move(context.savedList)
                                                  : std::make_unique<SavedList>(context.installDir);
 
-    if (!fetchForCheck(context, descriptionUrl, buffer, errorText))
+    if (!fetchForCheck(context, descriptionUrl, DescriptionCapBytes, buffer, errorText))
         return failed(CheckFailure::StepFailed,
                       QObject::tr("下载升级描述文件失败:%1").arg(errorText));
 
@@ -74,7 +73,7 @@ CheckResult checkForUpdate(UpdateContext &context)
     result.version = fields.version;
     result.versionBaseUrl = context.serverUrl + fields.folder + QLatin1Char('/');
     const QUrl listUrl(result.versionBaseUrl + QLatin1Char('/') + ListFileName, QUrl::TolerantMode);
-    if (!fetchForCheck(context, listUrl, buffer, errorText))
+    if (!fetchForCheck(context, listUrl, ListCapBytes, buffer, errorText))
         return failed(CheckFailure::StepFailed,
                       QObject::tr("下载更新列表文件失败:%1").arg(errorText));
 

@@ -7,11 +7,22 @@
 
 #include <utility>
 
+TransferLimits CDownloadThread::defaultLimits()
+{
+    TransferLimits limits;
+    limits.silenceMs = DefaultStallTimeoutMs;
+    limits.floorBytesPerSecond = FloorBytesPerSecond;
+    limits.floorWindowMs = FloorWindowMs;
+    return limits;
+}
+
 CDownloadThread::CDownloadThread(QString base, QDir cache, QDir install, QList<FileEntry> entries,
-                                 QObject *parent, int stallTimeout)
+                                 QObject *parent, TransferLimits transferLimits,
+                                 QNetworkAccessManager *network)
     : QThread(parent), success(false), baseUrl(std::move(base)), cacheDir(cache),
-      installDir(install), files(std::move(entries)), currentIndex(0), ended(false),
-      stallTimeoutMs(stallTimeout)
+      installDir(install), files(std::move(entries)), currentIndex(0),
+      ownManager(network ? nullptr : std::make_unique<QNetworkAccessManager>()),
+      manager(network ? network : ownManager.get()), ended(false), limits(transferLimits)
 {
     qRegisterMetaType<QFileInfo>("QFileInfo");
     qRegisterMetaType<int64_t>("int64_t");
@@ -28,9 +39,6 @@ CDownloadThread::CDownloadThread(QString base, QDir cache, QDir install, QList<F
         },
         Qt::DirectConnection);
 
-    stallTimer.setSingleShot(true);
-    connect(&stallTimer, &QTimer::timeout, this, &CDownloadThread::abortStalledTransfer);
-
     DownloadSink::removeLeftovers(this->cacheDir);
     downloadNext();
 }
@@ -41,13 +49,14 @@ CDownloadThread::~CDownloadThread()
     quit();
     wait();
 
-    // The replies go before any other field, and without calling back into this object.
-    const QList<QNetworkReply *> replies = accessManager.findChildren<QNetworkReply *>();
-    for (QNetworkReply *reply : replies) {
-        disconnect(reply, nullptr, this, nullptr);
-        disconnect(reply, nullptr, &stallTimer, nullptr);
+    // The transfer goes before any other field, and without calling back into this object; the
+    // manager may serve others after this run.
+    watch.reset();
+    if (transfer) {
+        disconnect(transfer, nullptr, this, nullptr);
+        transfer->abort();
+        delete transfer;
     }
-    qDeleteAll(replies);
 }
 
 bool CDownloadThread::isSuccess() const

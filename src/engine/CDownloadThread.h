@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileList.h"
+#include "TransferWatch.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,7 +11,6 @@
 #include <QSet>
 #include <QString>
 #include <QThread>
-#include <QTimer>
 
 #include <atomic>
 #include <cstdint>
@@ -31,12 +31,16 @@ class CDownloadThread : public QThread
 public:
     // A transfer that receives nothing for this long is given up.
     static constexpr int DefaultStallTimeoutMs = 30000;
+    // That silence, and the floor every fetch keeps.
+    static TransferLimits defaultLimits();
 
     // Sends the first request before returning, or ends the whole run at once when nothing
     // needs fetching or the first entry already fails. `base` is joined to each entry's path
-    // without a separator, so it normally ends with "/".
+    // without a separator, so it normally ends with "/". The transfers go through `network`
+    // when given, so that they reuse the connections of the check; it must outlive the worker.
     CDownloadThread(QString base, QDir cache, QDir install, QList<FileEntry> entries,
-                    QObject *parent, int stallTimeout = DefaultStallTimeoutMs);
+                    QObject *parent, TransferLimits limits = defaultLimits(),
+                    QNetworkAccessManager *network = nullptr);
     ~CDownloadThread() override;
 
     bool isSuccess() const;
@@ -55,7 +59,6 @@ private:
     void sendRequest(const FileEntry &entry, const QFileInfo &cacheFile);
     void receiveData();
     void readAvailable(QNetworkReply &reply, DownloadSink &into, bool abortWhenTooLarge);
-    void abortStalledTransfer();
     void onReplyFinished();
     void acceptTransfer(QNetworkReply &reply);
     void installFiles();
@@ -69,14 +72,14 @@ private:
     QDir installDir;
     QList<FileEntry> files;
     int currentIndex;
-    QNetworkAccessManager accessManager;
+    std::unique_ptr<QNetworkAccessManager> ownManager;
+    QNetworkAccessManager *manager;
 
     // Set by the end of every run; lets a thread started after that end at once.
     std::atomic<bool> ended;
-    const int stallTimeoutMs;
-    QTimer stallTimer;
-    bool stalled = false;
+    const TransferLimits limits;
     QPointer<QNetworkReply> transfer;
+    std::unique_ptr<TransferWatch> watch;
     std::unique_ptr<DownloadSink> sink;
     // Every place the run has met so far, cleaned and case-folded: on Windows "A.dll" and
     // "./a.dll" are one file, and installing it twice would delete its first ".old" copy.

@@ -122,7 +122,7 @@ void CDownloadThread::sendRequest(const FileEntry &entry, const QFileInfo &cache
     // A compressed answer counts as the bytes it is; Qt would inflate what it asked for itself.
     request.setRawHeader(QByteArrayLiteral("Accept-Encoding"), QByteArrayLiteral("identity"));
     sink = std::make_unique<DownloadSink>(cacheDir, !entry.sha256.isEmpty());
-    QNetworkReply *reply = accessManager.get(request);
+    QNetworkReply *reply = manager->get(request);
     if (!reply) {
         sink.reset();
         reportFailure(cacheFile, tr("下载更新文件%1失败").arg(cacheFile.fileName()));
@@ -131,19 +131,13 @@ void CDownloadThread::sendRequest(const FileEntry &entry, const QFileInfo &cache
     // Back-pressure: the data is taken as it arrives, so memory stays bounded.
     reply->setReadBufferSize(ReadBufferBytes);
 
-    // Any byte received, headers included, shows the transfer is alive. These come before the
-    // data handler, which may end the transfer.
-    connect(reply, &QNetworkReply::metaDataChanged, &stallTimer, qOverload<>(&QTimer::start));
-    connect(reply, &QNetworkReply::redirected, &stallTimer, qOverload<>(&QTimer::start));
-    connect(reply, &QNetworkReply::readyRead, &stallTimer, qOverload<>(&QTimer::start));
-    connect(reply, &QNetworkReply::downloadProgress, &stallTimer, qOverload<>(&QTimer::start));
+    // Connected first: it sees every byte before the data handler, which may end the transfer.
+    watch = std::make_unique<TransferWatch>(reply, limits);
     connect(reply, &QNetworkReply::readyRead, this, &CDownloadThread::receiveData);
     connect(reply, &QNetworkReply::downloadProgress, this, &CDownloadThread::downloadProgress);
     connect(reply, &QNetworkReply::finished, this, &CDownloadThread::onReplyFinished);
 
     transfer = reply;
-    stalled = false;
-    stallTimer.start(stallTimeoutMs);
 }
 
 void CDownloadThread::receiveData()
@@ -181,14 +175,6 @@ void CDownloadThread::readAvailable(QNetworkReply &reply, DownloadSink &into,
     }
 }
 
-void CDownloadThread::abortStalledTransfer()
-{
-    if (transfer) {
-        stalled = true;
-        transfer->abort();
-    }
-}
-
 void CDownloadThread::onReplyFinished()
 {
     auto *reply = qobject_cast<QNetworkReply *>(sender());
@@ -196,8 +182,6 @@ void CDownloadThread::onReplyFinished()
         return;
     }
     disconnect(reply, nullptr, this, nullptr);
-    disconnect(reply, nullptr, &stallTimer, nullptr);
-    stallTimer.stop();
     transfer = nullptr;
 
     acceptTransfer(*reply);
@@ -213,12 +197,13 @@ void CDownloadThread::acceptTransfer(QNetworkReply &reply)
     const std::unique_ptr<DownloadSink> received = std::move(sink);
     readAvailable(reply, *received, false);
 
+    const std::unique_ptr<TransferWatch> watched = std::move(watch);
     const int status = statusOf(reply);
-    if (status != AcceptedStatus || stalled) {
+    if (status != AcceptedStatus || watched->endedTransfer()) {
         reportFailure(cacheFile, tr("下载更新文件%1网络错误：%2-%3")
                                      .arg(cacheFile.fileName())
                                      .arg(status)
-                                     .arg(reply.errorString()));
+                                     .arg(watched->failureText()));
         return;
     }
     if (static_cast<quint64>(received->size()) != entry.size) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TransferWatch.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -11,7 +13,8 @@ class QNetworkAccessManager;
 using HeaderMap = QMap<QByteArray, QByteArray>;
 
 // Performs one request in a local event loop and returns true only for a complete reply with
-// status 200. timeoutSeconds limits the whole exchange; 0 or less waits without limit.
+// status 200 within the limits. On failure errorText says why and the outputs are left as they
+// were.
 bool blockingRequest(QNetworkAccessManager *manager, QUrl url, QByteArray &response,
-                     QString &errorText, int timeoutSeconds, HeaderMap requestHeaders,
+                     QString &errorText, const TransferLimits &limits, HeaderMap requestHeaders,
                      QByteArray verb, QByteArray body, HeaderMap *responseHeaders);

@@ -151,8 +151,10 @@ void EngineSandbox::serve(const QString &path, const QByteArray &content)
 std::unique_ptr<CDownloadThread> EngineSandbox::worker(const QList<FileEntry> &files,
                                                        int stallTimeoutMs, const QString &cacheDir)
 {
+    TransferLimits limits = CDownloadThread::defaultLimits();
+    limits.silenceMs = stallTimeoutMs;
     return std::make_unique<CDownloadThread>(baseUrl(), cacheDir.isEmpty() ? cache : QDir(cacheDir),
-                                             install, files, nullptr, stallTimeoutMs);
+                                             install, files, nullptr, limits);
 }
 
 bool runToEnd(CDownloadThread &worker, int timeoutMs)

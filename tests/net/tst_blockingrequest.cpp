@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -36,6 +37,8 @@ private slots:
     void otherStatusFails();
     void unfinishedReplyTimesOut_data();
     void unfinishedReplyTimesOut();
+    void slowOrLargeAnswers_data();
+    void slowOrLargeAnswers();
     void noLimitWaitsForSlowReply_data();
     void noLimitWaitsForSlowReply();
     void responseHeadersAreMerged();
@@ -82,7 +85,8 @@ bool tst_BlockingRequest::fetch(const QString &path, int timeoutSeconds, HeaderM
                                 const QByteArray &verb, const QByteArray &body,
                                 HeaderMap *responseHeaders)
 {
-    return blockingRequest(manager.get(), server->url(path), response, errorText, timeoutSeconds,
+    return blockingRequest(manager.get(), server->url(path), response, errorText,
+                           TransferLimits::waiting(std::max(timeoutSeconds, 0) * 1000),
                            requestHeaders, verb, body, responseHeaders);
 }
 
@@ -192,7 +196,7 @@ void tst_BlockingRequest::unfinishedReplyTimesOut_data()
     QTest::newRow("whole reply late") << TestResponse::ok("late").delayedBy(6000);
     QTest::newRow("body late") << TestResponse::ok("late").bodyDelayedBy(6000);
     QTest::newRow("body never sent") << TestResponse::ok("never").stalledAfterHeaders();
-    QTest::newRow("still trickling") << TestResponse::ok(patterned(600)).trickled(100, 1000);
+    QTest::newRow("silent within the body") << TestResponse::ok(patterned(600)).trickled(100, 3000);
 }
 
 void tst_BlockingRequest::unfinishedReplyTimesOut()
@@ -211,6 +215,45 @@ void tst_BlockingRequest::unfinishedReplyTimesOut()
     QCOMPARE(headers, (HeaderMap{{"Before", "kept"}}));
     QVERIFY2(elapsed < 4500,
              qPrintable(QString("returned after %1 ms, not at the 1 s limit").arg(elapsed)));
+}
+
+// Limits scaled down from a run's: wait 1 s, floor 2,000 bytes/s over each second, at most
+// 10,000 bytes.
+void tst_BlockingRequest::slowOrLargeAnswers_data()
+{
+    QTest::addColumn<TestResponse>("answer");
+    QTest::addColumn<QString>("failure"); // empty: the answer is accepted
+
+    const QByteArray body = patterned(10000);
+    QTest::newRow("longer than the wait, above the floor")
+        << TestResponse::ok(body).trickled(1000, 200) << QString();
+    QTest::newRow("below the floor, never silent")
+        << TestResponse::ok(body).trickled(100, 200) << "slower than 2000 bytes/s for 1 s";
+    QTest::newRow("at the cap") << TestResponse::ok(body) << QString();
+    QTest::newRow("announced above the cap")
+        << TestResponse::ok(body + "x").trickled(1, 60000) << "larger than 10000 bytes";
+    QTest::newRow("received above the cap, unannounced")
+        << TestResponse::ok(body + body).closeDelimited().trickled(10001, 60000)
+        << "larger than 10000 bytes";
+}
+
+void tst_BlockingRequest::slowOrLargeAnswers()
+{
+    QFETCH(TestResponse, answer);
+    QFETCH(QString, failure);
+    server->setRoute("/file", answer);
+    TransferLimits limits = TransferLimits::waiting(1000);
+    limits.floorBytesPerSecond = 2000;
+    limits.floorWindowMs = 1000;
+    limits.maxBodyBytes = 10000;
+
+    const bool fetched = blockingRequest(manager.get(), server->url("/file"), response, errorText,
+                                         limits, {}, "GET", {}, nullptr);
+    QCOMPARE(fetched, failure.isEmpty());
+    if (fetched)
+        QCOMPARE(response, answer.body);
+    else
+        QVERIFY2(errorText.contains(failure), qPrintable(errorText));
 }
 
 void tst_BlockingRequest::noLimitWaitsForSlowReply_data()
@@ -290,7 +333,8 @@ void tst_BlockingRequest::refusedConnectionReportsReplyError()
     closed.close();
 
     const QUrl url(QString("http://127.0.0.1:%1/update.ini").arg(port));
-    QVERIFY(!blockingRequest(manager.get(), url, response, errorText, 5, {}, "GET", {}, nullptr));
+    QVERIFY(!blockingRequest(manager.get(), url, response, errorText, TransferLimits::waiting(5000),
+                             {}, "GET", {}, nullptr));
     QVERIFY2(!errorText.isEmpty() && errorText != "set before the call",
              "errorText was not set from the reply");
     QVERIFY2(errorText != timeoutText, "a refused connection was reported as a timeout");
