@@ -198,6 +198,19 @@ void tst_UpdateCheck::failures_data()
         << goodDescription << TestResponse::ok("<html><body>Sign in first</body></html>\n")
         << QString::fromUtf8("下载更新列表文件失败:") << "not a file list"
         << QStringList{"/u//update.ini", "/u/Base//md5.txt"};
+    QTest::newRow("description above 1 MiB")
+        << TestResponse::ok("[Summary]\n" + QByteArray(1 << 20, ';'))
+        << TestResponse::ok(OneFileList) << QString::fromUtf8("下载升级描述文件失败:")
+        << "larger than 1 MiB" << QStringList{"/u//update.ini"};
+    // Refused on the announcement, long before the body could be waited for.
+    QTest::newRow("list announced above 64 MiB")
+        << goodDescription
+        << TestResponse::ok(OneFileList)
+               .closeDelimited()
+               .withHeader("Content-Length", QByteArray::number((64 << 20) + 1))
+               .stalledAfterHeaders()
+        << QString::fromUtf8("下载更新列表文件失败:") << "larger than 64 MiB"
+        << QStringList{"/u//update.ini", "/u/Base//md5.txt"};
 }
 
 void tst_UpdateCheck::failures()
@@ -325,13 +338,15 @@ void tst_UpdateCheck::invalidDescriptionAddress()
 
 void tst_UpdateCheck::listAndPlan()
 {
-    // Two entries; the installation already holds one of them.
+    // Two entries; the installation already holds one of them. The list takes longer than the
+    // 5-second wait limit to arrive, at a rate above the floor.
     const QByteArray list = QByteArray(OneFileList) +
-                            "d98c1dd404b2008f980980e97e42f8ec\t0000000000000000\tempty.txt\n"
-                            "not an entry\n";
+                            "d98c1dd404b2008f980980e97e42f8ec\t0000000000000000\tempty.txt\n" +
+                            QByteArray("not an entry\n").repeated(1000);
     server->setRoute(QStringLiteral("/u//update.ini"),
                      TestResponse::ok("[Summary]\nUpdateType=0\n"));
-    server->setRoute(QStringLiteral("/u/Base//md5.txt"), TestResponse::ok(list));
+    server->setRoute(QStringLiteral("/u/Base//md5.txt"),
+                     TestResponse::ok(list).trickled(2048, 1000));
     UpdateContext context;
     prepare(context, server->baseUrl() + QStringLiteral("/u/"));
     QFile empty(context.installDir.filePath(QStringLiteral("empty.txt")));
