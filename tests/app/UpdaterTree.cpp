@@ -47,7 +47,13 @@ QProcessEnvironment UpdaterTree::environment() const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(extraEnvironment);
     return env;
+}
+
+void UpdaterTree::setEnvironmentVariable(const QString &name, const QString &value)
+{
+    extraEnvironment.insert(name, value);
 }
 
 UpdaterTree::Result UpdaterTree::run(const QStringList &arguments, const QString &workingDir,

@@ -22,6 +22,8 @@ public:
     QString hostPath() const;
 
     void writeConfig(const QByteArray &ini) const;
+    // Added to the environment of every later run.
+    void setEnvironmentVariable(const QString &name, const QString &value);
 
     struct Result
     {
@@ -45,5 +47,6 @@ private:
 
     QTemporaryDir rootDir;
     QString folder;
+    QProcessEnvironment extraEnvironment;
     bool valid = false;
 };

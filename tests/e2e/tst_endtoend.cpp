@@ -41,6 +41,7 @@ private slots:
     void brokenFileOnServer();
     void updaterInBinFolder();
     void killedMidDownloadResumes();
+    void throughTheSystemProxy();
 
 private:
     // Publishes `files` into the server directory with update-publish.
@@ -226,6 +227,32 @@ void tst_EndToEnd::killedMidDownloadResumes()
         QCOMPARE(readFile(tree.root().filePath(it.key())), it.value());
     // Nothing of the killed run's partial download is left; only the description copy stays.
     QCOMPARE(cache.entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"update.ini"});
+}
+
+void tst_EndToEnd::throughTheSystemProxy()
+{
+#ifdef Q_OS_WIN
+    QSKIP("Windows takes the proxy from the system settings, not from the environment");
+#endif
+    publish(Release, QStringLiteral("0"));
+    // Answers requests in absolute form, as a forward proxy does. Qt never sends a request for
+    // a loopback address through a proxy, so the server's name is one only the proxy knows.
+    CTestServer proxy;
+    proxy.serveDirectory(QStringLiteral("http://updates.invalid/"), serverDir->path());
+    UpdaterTree tree;
+    QVERIFY(writeFiles(tree.root(), Installed));
+    tree.setEnvironmentVariable(QStringLiteral("http_proxy"), proxy.baseUrl());
+    configure(tree, QStringLiteral("http://updates.invalid/"));
+
+    // The server answers from this thread's event loop, so the run must not block it.
+    QScopedPointer<QProcess> run(tree.start({QStringLiteral("console")}));
+    QTRY_VERIFY_WITH_TIMEOUT(run->state() == QProcess::NotRunning, 60000);
+    QCOMPARE(run->readAllStandardOutput(), okReport(false));
+    QCOMPARE(run->exitCode(), 0);
+    verifyInstalled(tree.root(), Installed);
+    QCOMPARE(
+        proxy.requestedPaths().mid(0, 2),
+        QStringList({"http://updates.invalid/update.ini", "http://updates.invalid/Base//md5.txt"}));
 }
 
 QTEST_GUILESS_MAIN(tst_EndToEnd)
