@@ -31,7 +31,7 @@ CDownloadThread::CDownloadThread(QString base, QDir cache, QDir install, QList<F
     stallTimer.setSingleShot(true);
     connect(&stallTimer, &QTimer::timeout, this, &CDownloadThread::abortStalledTransfer);
 
-    DownloadSink::removeLeftovers(this->cacheDir);
+    DownloadSink::removeLeftovers(this->cacheDir, files);
     downloadNext();
 }
 
