@@ -15,6 +15,8 @@
 namespace {
 
 constexpr int Large = 8 * 1024 * 1024;
+// Less than a reply may buffer: a cut connection then loses none of the bytes sent.
+constexpr int Continued = 700 * 1024 + 321;
 
 QString fileOf(const QSignalSpy &spy, int row)
 {
@@ -453,8 +455,7 @@ void tst_DownloadThread::interruptedDownloadIsContinued_data()
     QTest::addColumn<QByteArrayList>("asked"); // per request: its Range and If-Range
     QTest::addColumn<QStringList>("outcomes"); // per attempt
 
-    // Less than the reply may buffer: a cut connection then loses none of the bytes sent.
-    const int size = 700 * 1024 + 321;
+    const int size = Continued;
     const int half = size / 2;
     const QByteArray data = patterned(size);
     const auto whole = [&](const QByteArray &header, const QByteArray &value) {
@@ -493,6 +494,10 @@ void tst_DownloadThread::interruptedDownloadIsContinued_data()
     QTest::newRow("no validator") << QList<TestResponse>{TestResponse::ok(data).cutAfter(half),
                                                          TestResponse::ok(data)}
                                   << "" << QByteArrayList{"", ""} << QStringList{shortText, done};
+    QTest::newRow("whole answer, too short")
+        << QList<TestResponse>{TestResponse::ok(data.left(half)).withHeader("ETag", etag),
+                               whole("ETag", etag)}
+        << "" << QByteArrayList{"", ""} << QStringList{shortText, done};
     QTest::newRow("weak ETag") << QList<TestResponse>{whole("ETag", "W/" + etag).cutAfter(half),
                                                       whole("ETag", "W/" + etag)}
                                << "" << QByteArrayList{"", ""} << QStringList{shortText, done};
@@ -513,7 +518,7 @@ void tst_DownloadThread::interruptedDownloadIsContinued()
     QFETCH(QString, between);
     QFETCH(QByteArrayList, asked);
     QFETCH(QStringList, outcomes);
-    const QByteArray data = answers.first().body;
+    const QByteArray data = patterned(Continued);
     FileEntry entry = entryFor("data.bin", data);
     entry.sha256 = sha256Text(data);
     box->server.setRouteSequence("/v/data.bin", answers);
