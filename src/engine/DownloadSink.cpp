@@ -37,7 +37,7 @@ QByteArray readValidator(const QString &path)
     if (isLink(info) || !info.isFile() || !file.open(QIODevice::ReadOnly)) {
         return QByteArray();
     }
-    const QByteArray text = file.read(MaxValidatorBytes + 1);
+    QByteArray text = file.read(MaxValidatorBytes + 1);
     if (text.size() > MaxValidatorBytes) {
         return QByteArray();
     }

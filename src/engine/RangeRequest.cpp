@@ -12,7 +12,7 @@ constexpr int PartialStatus = 206;
 
 QByteArray validatorOf(const QNetworkReply &reply)
 {
-    const QByteArray etag = reply.rawHeader(QByteArrayLiteral("ETag")).trimmed();
+    QByteArray etag = reply.rawHeader(QByteArrayLiteral("ETag")).trimmed();
     if (!etag.isEmpty() && !etag.startsWith("W/")) {
         return etag;
     }
