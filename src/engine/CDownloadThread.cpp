@@ -39,7 +39,7 @@ CDownloadThread::CDownloadThread(QString base, QDir cache, QDir install, QList<F
         },
         Qt::DirectConnection);
 
-    DownloadSink::removeLeftovers(this->cacheDir);
+    DownloadSink::removeLeftovers(this->cacheDir, files);
     downloadNext();
 }
 

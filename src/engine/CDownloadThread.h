@@ -20,10 +20,11 @@ class DownloadSink;
 class QNetworkReply;
 
 // Fetches the listed files one after another into the cache directory, accepts each only with
-// status 200, the listed size and the listed MD5 text, and then installs them all. The object
-// and every step stay on the thread that constructs it, driven by the replies' notifications;
-// the thread that start() launches only runs an idle event loop, whose end (finished) tells
-// the caller that the run is over. One worker performs one run.
+// status 200 (or a 206 that continues a copy an earlier attempt left), the listed size and the
+// listed MD5 text, and then installs them all. The object and every step stay on the thread
+// that constructs it, driven by the replies' notifications; the thread that start() launches
+// only runs an idle event loop, whose end (finished) tells the caller that the run is over.
+// One worker performs one run.
 class CDownloadThread : public QThread
 {
     Q_OBJECT

@@ -1,11 +1,13 @@
 #include "DownloadSink.h"
 
+#include "FileChunks.h"
+#include "FileMoves.h"
 #include "Md5Text.h"
 #include "StreamSha256.h"
 
 #include <QFileInfo>
 #include <QIODevice>
-#include <QRandomGenerator>
+#include <QSet>
 #include <QStringList>
 
 #ifdef Q_OS_LINUX
@@ -14,21 +16,137 @@
 
 const QString DownloadSink::NamePrefix = QStringLiteral(".update-download-");
 
-DownloadSink::DownloadSink(const QDir &cacheDir, bool withSha256)
-    : hash(QCryptographicHash::Md5), sha256(withSha256 ? std::make_unique<StreamSha256>() : nullptr)
+namespace {
+
+const QString ValidatorSuffix = QStringLiteral(".tag");
+// A validator is one header value; a longer file, or one with control characters, was not
+// written by this code and must not reach a request header.
+constexpr qint64 MaxValidatorBytes = 1024;
+
+QString copyName(const FileEntry &entry)
 {
-    const QString suffix = QString::number(QRandomGenerator::global()->generate64(), 16);
-    file.setFileName(cacheDir.filePath(NamePrefix + suffix));
-    // NewOnly: a name that is taken belongs to someone else and must not be truncated.
-    created = file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
-    writable = created;
+    QCryptographicHash key(QCryptographicHash::Sha256);
+    key.addData(entry.path.toUtf8() + '\n' + QByteArray::number(entry.size) + '\n' + entry.md5);
+    return DownloadSink::NamePrefix + QString::fromLatin1(key.result().toHex().left(16));
+}
+
+QByteArray readValidator(const QString &path)
+{
+    const QFileInfo info(path);
+    QFile file(path);
+    if (isLink(info) || !info.isFile() || !file.open(QIODevice::ReadOnly)) {
+        return QByteArray();
+    }
+    QByteArray text = file.read(MaxValidatorBytes + 1);
+    if (text.size() > MaxValidatorBytes) {
+        return QByteArray();
+    }
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            return QByteArray();
+        }
+    }
+    return text;
+}
+
+// NewOnly: whatever stood at the place was removed before, so a link that appears meanwhile
+// is not written through.
+bool writeValidator(const QString &path, const QByteArray &validator)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::NewOnly) &&
+           file.write(validator) == validator.size() && file.flush();
+}
+
+} // namespace
+
+DownloadSink::DownloadSink(const QDir &cacheDir, const FileEntry &entry)
+    : total(static_cast<qint64>(entry.size)), hash(QCryptographicHash::Md5),
+      withSha256(!entry.sha256.isEmpty()),
+      sha256(withSha256 ? std::make_unique<StreamSha256>() : nullptr)
+{
+    file.setFileName(cacheDir.filePath(copyName(entry)));
+    validatorPath = file.fileName() + ValidatorSuffix;
+    const QFileInfo place(file.fileName());
+    if (isPresent(place) && (isLink(place) || !place.isFile())) {
+        removeTree(file.fileName());
+    }
+    writable = file.open(QIODevice::ReadWrite);
+    const QByteArray earlier = readValidator(validatorPath);
+    const qint64 present = writable ? file.size() : 0;
+    if (!earlier.isEmpty() && present > 0 && present <= total) {
+        validatorText = earlier;
+        readBack(present);
+    } else {
+        startOver(QByteArray());
+    }
 }
 
 DownloadSink::~DownloadSink()
 {
-    if (created && !placed) {
+    const bool continuable =
+        writable && !validatorText.isEmpty() && received > 0 && received < total;
+    if (placed || (continuable && !discarded)) {
+        return;
+    }
+    file.remove();
+    QFile::remove(validatorPath);
+}
+
+// In bounded chunks, so that continuing a copy of any size needs only a small buffer.
+void DownloadSink::readBack(qint64 length)
+{
+    while (received < length) {
+        const QByteArray chunk = file.read(qMin(FileChunkBytes, length - received));
+        if (chunk.isEmpty()) {
+            startOver(QByteArray());
+            return;
+        }
+        if (sha256) {
+            sha256->addData(chunk);
+        }
+        hash.addData(chunk);
+        received += chunk.size();
+    }
+    resumed = received;
+    writtenBack = received;
+}
+
+// The old validator goes before the bytes, and the new one comes after them: a killed process
+// must never leave bytes beside a validator they do not belong to.
+void DownloadSink::startOver(const QByteArray &validator)
+{
+    if (!removeTree(validatorPath)) {
+        writable = false;
         file.remove();
     }
+    hash.reset();
+    sha256 = withSha256 ? std::make_unique<StreamSha256>() : nullptr;
+    received = 0;
+    resumed = 0;
+    writtenBack = 0;
+    if (writable && !(file.resize(0) && file.seek(0))) {
+        writable = false;
+        file.remove();
+    }
+    const bool noted = writable && !validator.isEmpty() && writeValidator(validatorPath, validator);
+    validatorText = noted ? validator : QByteArray();
+}
+
+void DownloadSink::takeWholeFile(const QByteArray &validator)
+{
+    startOver(validator);
+    settled = true;
+}
+
+void DownloadSink::takeRest()
+{
+    settled = true;
+}
+
+void DownloadSink::dropEarlierBytes()
+{
+    startOver(QByteArray());
 }
 
 void DownloadSink::append(const QByteArray &chunk)
@@ -44,7 +162,6 @@ void DownloadSink::append(const QByteArray &chunk)
         writable = false;
         // A full disk is the likely cause, so the partial copy goes at once.
         file.remove();
-        created = false;
     }
     if (writable && received - writtenBack >= WriteBackBytes) {
         startWriteBack();
@@ -89,14 +206,33 @@ bool DownloadSink::moveTo(const QString &target)
         QFile::remove(target);
     }
     placed = file.rename(target);
+    if (placed) {
+        QFile::remove(validatorPath);
+    }
     return placed;
 }
 
-void DownloadSink::removeLeftovers(const QDir &cacheDir)
+void DownloadSink::discard()
 {
-    const QStringList names = cacheDir.entryList(QStringList{NamePrefix + QLatin1Char('*')},
-                                                 QDir::Files | QDir::Hidden | QDir::System);
+    discarded = true;
+    file.remove();
+    QFile::remove(validatorPath);
+}
+
+void DownloadSink::removeLeftovers(const QDir &cacheDir, const QList<FileEntry> &entries)
+{
+    QSet<QString> copies;
+    for (const FileEntry &entry : entries) {
+        const QString name = copyName(entry);
+        copies << name << name + ValidatorSuffix;
+    }
+    const QStringList names =
+        cacheDir.entryList(QStringList{NamePrefix + QLatin1Char('*')},
+                           QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString &name : names) {
-        QFile::remove(cacheDir.filePath(name));
+        const QFileInfo info(cacheDir.filePath(name));
+        if (!copies.contains(name) || isLink(info) || !info.isFile()) {
+            removeTree(info.filePath());
+        }
     }
 }

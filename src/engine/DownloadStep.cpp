@@ -4,6 +4,7 @@
 #include "FileDigests.h"
 #include "FileMoves.h"
 #include "Md5Text.h"
+#include "RangeRequest.h"
 #include "RedirectPolicy.h"
 #include "SafePath.h"
 
@@ -16,6 +17,8 @@
 namespace {
 
 constexpr int AcceptedStatus = 200;
+constexpr int PartialStatus = 206;
+constexpr int RangeNotSatisfiableStatus = 416;
 
 // What the network layer may hold for one reply before it stops reading from the socket.
 constexpr qint64 ReadBufferBytes = qint64(1024) * 1024;
@@ -42,6 +45,46 @@ bool removeLinksOnTheWay(const QDir &cacheDir, const QString &path)
         }
     }
     return true;
+}
+
+bool matchesEntry(DownloadSink &copy, const FileEntry &entry)
+{
+    // A signed publication's file must match its SHA-256 text as well: MD5 alone is no
+    // protection against a file made to collide with the listed one.
+    return copy.md5Text() == entry.md5 &&
+           (entry.sha256.isEmpty() || copy.sha256Text() == entry.sha256);
+}
+
+// A copy that an earlier attempt received whole but did not place passes the same checks as a
+// download; one that fails them is fetched again from its start.
+bool placeFinishedCopy(DownloadSink &copy, const FileEntry &entry, const QString &target)
+{
+    if (copy.resumedFrom() == 0 || static_cast<quint64>(copy.resumedFrom()) != entry.size) {
+        return false;
+    }
+    if (matchesEntry(copy, entry) && copy.moveTo(target)) {
+        return true;
+    }
+    copy.dropEarlierBytes();
+    return false;
+}
+
+// The first 200 or 206 decides what happens to the copy: a 200 brings the whole file, so the
+// copy starts again; a 206 counts only as the rest of the same copy.
+bool takeAnswer(const QNetworkReply &reply, DownloadSink &into, quint64 size)
+{
+    if (into.isSettled()) {
+        return true;
+    }
+    if (statusOf(reply) == AcceptedStatus) {
+        into.takeWholeFile(validatorOf(reply));
+        return true;
+    }
+    if (isRestOf(reply, into.resumedFrom(), size, into.validator())) {
+        into.takeRest();
+        return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -71,6 +114,11 @@ void CDownloadThread::downloadNext()
             reportFailure(cacheFile,
                           tr("路径%1被占用，无法删除!").arg(cacheFile.absoluteFilePath()));
             return;
+        }
+        sink = std::make_unique<DownloadSink>(cacheDir, entry);
+        if (placeFinishedCopy(*sink, entry, cacheFile.absoluteFilePath())) {
+            sink.reset();
+            continue;
         }
         sendRequest(entry, cacheFile);
         return;
@@ -121,7 +169,9 @@ void CDownloadThread::sendRequest(const FileEntry &entry, const QFileInfo &cache
     applyRedirectPolicy(request);
     // A compressed answer counts as the bytes it is; Qt would inflate what it asked for itself.
     request.setRawHeader(QByteArrayLiteral("Accept-Encoding"), QByteArrayLiteral("identity"));
-    sink = std::make_unique<DownloadSink>(cacheDir, !entry.sha256.isEmpty());
+    if (sink->resumedFrom() > 0) {
+        askForRest(request, sink->resumedFrom(), sink->validator());
+    }
     QNetworkReply *reply = manager->get(request);
     if (!reply) {
         sink.reset();
@@ -134,7 +184,11 @@ void CDownloadThread::sendRequest(const FileEntry &entry, const QFileInfo &cache
     // Connected first: it sees every byte before the data handler, which may end the transfer.
     watch = std::make_unique<TransferWatch>(reply, limits);
     connect(reply, &QNetworkReply::readyRead, this, &CDownloadThread::receiveData);
-    connect(reply, &QNetworkReply::downloadProgress, this, &CDownloadThread::downloadProgress);
+    connect(reply, &QNetworkReply::downloadProgress, this, [this](qint64 done, qint64 all) {
+        // A continued copy counts the bytes an earlier attempt brought.
+        const qint64 before = sink && sink->isSettled() ? sink->resumedFrom() : 0;
+        emit downloadProgress(before + done, all < 0 ? all : before + all);
+    });
     connect(reply, &QNetworkReply::finished, this, &CDownloadThread::onReplyFinished);
 
     transfer = reply;
@@ -147,7 +201,8 @@ void CDownloadThread::receiveData()
     }
 }
 
-// Only the body of a 200 answer is kept; redirect and error bodies are read and dropped.
+// Only the body of the answer that carries the file is kept; redirect and error bodies are read
+// and dropped.
 void CDownloadThread::readAvailable(QNetworkReply &reply, DownloadSink &into,
                                     bool abortWhenTooLarge)
 {
@@ -155,8 +210,13 @@ void CDownloadThread::readAvailable(QNetworkReply &reply, DownloadSink &into,
     if (!reply.isOpen()) {
         return;
     }
-    const bool counts = statusOf(reply) == AcceptedStatus;
     const quint64 expected = files[currentIndex].size;
+    const bool counts = takeAnswer(reply, into, expected);
+    if (!counts && statusOf(reply) == PartialStatus) {
+        // Not the rest of the copy: nothing of it is of use, so there is no point waiting for it.
+        reply.abort();
+        return;
+    }
     for (;;) {
         // Its own array per chunk, so that a hash on another thread can share it.
         const QByteArray chunk = reply.read(ChunkBytes);
@@ -199,21 +259,34 @@ void CDownloadThread::acceptTransfer(QNetworkReply &reply)
 
     const std::unique_ptr<TransferWatch> watched = std::move(watch);
     const int status = statusOf(reply);
-    if (status != AcceptedStatus || watched->endedTransfer()) {
-        reportFailure(cacheFile, tr("下载更新文件%1网络错误：%2-%3")
-                                     .arg(cacheFile.fileName())
-                                     .arg(status)
-                                     .arg(watched->failureText()));
+    if (!received->isSettled() || watched->endedTransfer()) {
+        const bool misfit = status == PartialStatus && !isRestOf(reply, received->resumedFrom(),
+                                                                 entry.size, received->validator());
+        // The copy cannot be continued from where it stands.
+        if (misfit || status == RangeNotSatisfiableStatus) {
+            received->discard();
+        }
+        reportFailure(cacheFile,
+                      tr("下载更新文件%1网络错误：%2-%3")
+                          .arg(cacheFile.fileName())
+                          .arg(status)
+                          .arg(misfit ? QStringLiteral("the partial answer does not continue "
+                                                       "the partial download")
+                                      : watched->failureText()));
         return;
     }
-    if (static_cast<quint64>(received->size()) != entry.size) {
+    const qint64 size = received->size();
+    if (static_cast<quint64>(size) != entry.size) {
+        // A transfer cut short leaves what it brought to the next attempt; a whole answer of
+        // another size is of no use.
+        if (static_cast<quint64>(size) > entry.size ||
+            !wasCutShort(reply, size - received->resumedFrom())) {
+            received->discard();
+        }
         reportFailure(cacheFile, tr("下载更新文件%1大小不对").arg(cacheFile.fileName()));
         return;
     }
-    // A signed publication's file must match its SHA-256 text as well: MD5 alone is no
-    // protection against a file made to collide with the listed one.
-    if (received->md5Text() != entry.md5 ||
-        (!entry.sha256.isEmpty() && received->sha256Text() != entry.sha256)) {
+    if (!matchesEntry(*received, entry)) {
         reportFailure(cacheFile, tr("更新文件%1校验不对").arg(cacheFile.fileName()));
         return;
     }

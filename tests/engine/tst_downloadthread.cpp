@@ -2,6 +2,7 @@
 #include "DownloadSink.h"
 #include "EngineSandbox.h"
 #include "Md5Text.h"
+#include "Sha256Text.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +15,8 @@
 namespace {
 
 constexpr int Large = 8 * 1024 * 1024;
+// Less than a reply may buffer: a cut connection then loses none of the bytes sent.
+constexpr int Continued = 700 * 1024 + 321;
 
 QString fileOf(const QSignalSpy &spy, int row)
 {
@@ -48,6 +51,8 @@ private slots:
     void unwritableCacheIsReportedAfterChecks_data();
     void unwritableCacheIsReportedAfterChecks();
     void destroyedWhileRunningLeavesNoTemporaryFile();
+    void interruptedDownloadIsContinued_data();
+    void interruptedDownloadIsContinued();
 
 private:
     std::unique_ptr<EngineSandbox> box;
@@ -441,6 +446,121 @@ void tst_DownloadThread::destroyedWhileRunningLeavesNoTemporaryFile()
     worker.reset();
 
     QCOMPARE(readTree(box->cache), FileTree());
+}
+
+void tst_DownloadThread::interruptedDownloadIsContinued_data()
+{
+    QTest::addColumn<QList<TestResponse>>("answers"); // in turn, one per request
+    QTest::addColumn<QString>("between");      // done to the partial copy after the first attempt
+    QTest::addColumn<QByteArrayList>("asked"); // per request: its Range and If-Range
+    QTest::addColumn<QStringList>("outcomes"); // per attempt
+
+    const int size = Continued;
+    const int half = size / 2;
+    const QByteArray data = patterned(size);
+    const auto whole = [&](const QByteArray &header, const QByteArray &value) {
+        return TestResponse::ok(data).withHeader(header, value);
+    };
+    const auto rest = [&](int from, const QByteArray &header, const QByteArray &value) {
+        const QByteArray range = "bytes " + QByteArray::number(from) + '-' +
+                                 QByteArray::number(size - 1) + '/' + QByteArray::number(size);
+        return TestResponse::withStatus(206, data.mid(from))
+            .withHeader("Content-Range", range)
+            .withHeader(header, value);
+    };
+    const QByteArray etag = "\"v1\"";
+    const QByteArray date = "Tue, 02 Jan 2024 10:00:00 GMT";
+    const TestResponse cut = whole("ETag", etag).cutAfter(half);
+    const QByteArray range = "bytes=" + QByteArray::number(half) + "- ";
+    const QString shortText = "下载更新文件data.bin大小不对";
+    const QString misfit = "下载更新文件data.bin网络错误：206-the partial answer does not continue "
+                           "the partial download";
+    const QString done = "更新成功";
+
+    QTest::newRow("same ETag") << QList<TestResponse>{cut, rest(half, "ETag", etag)} << ""
+                               << QByteArrayList{"", range + etag} << QStringList{shortText, done};
+    QTest::newRow("Last-Modified only")
+        << QList<TestResponse>{whole("Last-Modified", date).cutAfter(half),
+                               rest(half, "Last-Modified", date)}
+        << "" << QByteArrayList{"", range + date} << QStringList{shortText, done};
+    QTest::newRow("whole file instead")
+        << QList<TestResponse>{cut, whole("ETag", "\"v2\"")} << ""
+        << QByteArrayList{"", range + etag} << QStringList{shortText, done};
+    QTest::newRow("206 from another offset")
+        << QList<TestResponse>{cut, rest(half - 10, "ETag", etag), whole("ETag", etag)} << ""
+        << QByteArrayList{"", range + etag, ""} << QStringList{shortText, misfit, done};
+    QTest::newRow("206 of another entity")
+        << QList<TestResponse>{cut, rest(half, "ETag", "\"v2\""), whole("ETag", etag)} << ""
+        << QByteArrayList{"", range + etag, ""} << QStringList{shortText, misfit, done};
+    QTest::newRow("no validator") << QList<TestResponse>{TestResponse::ok(data).cutAfter(half),
+                                                         TestResponse::ok(data)}
+                                  << "" << QByteArrayList{"", ""} << QStringList{shortText, done};
+    QTest::newRow("whole answer, too short")
+        << QList<TestResponse>{TestResponse::ok(data.left(half)).withHeader("ETag", etag),
+                               whole("ETag", etag)}
+        << "" << QByteArrayList{"", ""} << QStringList{shortText, done};
+    QTest::newRow("weak ETag") << QList<TestResponse>{whole("ETag", "W/" + etag).cutAfter(half),
+                                                      whole("ETag", "W/" + etag)}
+                               << "" << QByteArrayList{"", ""} << QStringList{shortText, done};
+    // As if a run had received every byte and was killed before placing the file.
+    QTest::newRow("finished copy") << QList<TestResponse>{cut} << "finish" << QByteArrayList{""}
+                                   << QStringList{shortText, done};
+    QTest::newRow("finished copy, damaged")
+        << QList<TestResponse>{cut, whole("ETag", etag)} << "damage" << QByteArrayList{"", ""}
+        << QStringList{shortText, done};
+    QTest::newRow("copy replaced by a link")
+        << QList<TestResponse>{cut, whole("ETag", etag)} << "link" << QByteArrayList{"", ""}
+        << QStringList{shortText, done};
+}
+
+void tst_DownloadThread::interruptedDownloadIsContinued()
+{
+    QFETCH(QList<TestResponse>, answers);
+    QFETCH(QString, between);
+    QFETCH(QByteArrayList, asked);
+    QFETCH(QStringList, outcomes);
+    const QByteArray data = patterned(Continued);
+    FileEntry entry = entryFor("data.bin", data);
+    entry.sha256 = sha256Text(data);
+    box->server.setRouteSequence("/v/data.bin", answers);
+
+    QStringList texts;
+    for (int attempt = 0; attempt < outcomes.size(); ++attempt) {
+        auto worker = box->worker({entry});
+        QSignalSpy progress(worker.get(), &CDownloadThread::downloadProgress);
+        QVERIFY(runToEnd(*worker));
+        texts << worker->errorMessage();
+        if (attempt == 0 && !between.isEmpty()) {
+            const QStringList copies = box->cache.entryList({DownloadSink::NamePrefix + "*"},
+                                                            QDir::Files | QDir::Hidden, QDir::Name);
+            QCOMPARE(copies.size(), 2); // the copy and its validator
+            const QString copy = box->cache.filePath(copies.first());
+            // A copy read through the link would show as a Range request.
+            const QString outside = box->rootDir.filePath("outside");
+            if (between == "link") {
+                QVERIFY(QFile::rename(copy, outside) && QFile::link(outside, copy));
+            } else {
+                QFile file(copy);
+                QVERIFY(file.open(QIODevice::Append));
+                const QByteArray tail = data.mid(file.size());
+                QVERIFY(file.write(between == "damage" ? tail.toUpper() : tail) == tail.size());
+            }
+        }
+        if (attempt == outcomes.size() - 1 && !progress.isEmpty()) {
+            QCOMPARE(progress.last().at(0).value<int64_t>(), int64_t(data.size()));
+            QCOMPARE(progress.last().at(1).value<int64_t>(), int64_t(data.size()));
+        }
+    }
+
+    QCOMPARE(texts, outcomes);
+    QByteArrayList seen;
+    for (const RecordedRequest &request : box->server.requests()) {
+        seen << (request.header("Range") + ' ' + request.header("If-Range")).trimmed();
+    }
+    QCOMPARE(seen, asked);
+    QVERIFY2(readTree(box->install) == (FileTree{{"data.bin", data}}),
+             "the installed file differs from the download");
+    QCOMPARE(readTree(box->cache).keys(), QStringList());
 }
 
 QTEST_GUILESS_MAIN(tst_DownloadThread)
