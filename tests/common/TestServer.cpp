@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QQueue>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -307,12 +309,43 @@ quint16 CTestServer::port() const
 
 QString CTestServer::baseUrl() const
 {
-    return QStringLiteral("http://127.0.0.1:%1").arg(port());
+    return QStringLiteral("%1://127.0.0.1:%2")
+        .arg(listener.chain.isEmpty() ? QStringLiteral("http") : QStringLiteral("https"))
+        .arg(port());
 }
 
 QUrl CTestServer::url(const QString &path) const
 {
     return QUrl(baseUrl() + path);
+}
+
+bool CTestServer::useTls(const QSslKey &key, const QList<QSslCertificate> &chain)
+{
+    if (!QSslSocket::supportsSsl() || key.isNull() || chain.isEmpty() || chain.first().isNull())
+        return false;
+    listener.key = key;
+    listener.chain = chain;
+    return true;
+}
+
+void CTestServer::Listener::incomingConnection(qintptr descriptor)
+{
+    if (chain.isEmpty()) {
+        QTcpServer::incomingConnection(descriptor);
+        return;
+    }
+    auto *socket = new QSslSocket(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+        delete socket;
+        return;
+    }
+    QSslConfiguration configuration = socket->sslConfiguration();
+    configuration.setPrivateKey(key);
+    configuration.setLocalCertificateChain(chain);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    socket->setSslConfiguration(configuration);
+    addPendingConnection(socket);
+    socket->startServerEncryption();
 }
 
 void CTestServer::setRoute(const QString &path, const TestResponse &response)

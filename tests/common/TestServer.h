@@ -6,6 +6,8 @@
 #include <QMetaType>
 #include <QObject>
 #include <QPair>
+#include <QSslCertificate>
+#include <QSslKey>
 #include <QString>
 #include <QStringList>
 #include <QTcpServer>
@@ -25,6 +27,9 @@
 //
 // Routes match the raw request-target exactly as received (doubled slashes, query and
 // percent-encoding included). Paths without a route or file get 404.
+//
+// After useTls() the same server speaks HTTPS (see TestCertificates.h for keys and chains);
+// everything else behaves as over plain HTTP.
 
 using RawHeaderList = QList<QPair<QByteArray, QByteArray>>;
 
@@ -80,8 +85,13 @@ public:
 
     bool isListening() const;
     quint16 port() const;
-    QString baseUrl() const;             // "http://127.0.0.1:PORT"
+    QString baseUrl() const;             // "http://127.0.0.1:PORT", or https after useTls()
     QUrl url(const QString &path) const; // baseUrl() + path, path kept as written
+
+    // From now on every connection is TLS with this key and chain (the server's own certificate
+    // first, then any intermediates). False, and nothing changed, when Qt has no TLS support or
+    // the key or chain is missing.
+    bool useTls(const QSslKey &key, const QList<QSslCertificate> &chain);
 
     // Replaces whatever the path answered before.
     void setRoute(const QString &path, const TestResponse &response);
@@ -103,6 +113,18 @@ signals:
     void requestReceived(const QString &path);
 
 private:
+    // Hands out accepted connections as server-side QSslSockets, their handshake under way,
+    // once it has a chain; until then plain sockets.
+    class Listener : public QTcpServer
+    {
+    public:
+        QSslKey key;
+        QList<QSslCertificate> chain;
+
+    protected:
+        void incomingConnection(qintptr descriptor) override;
+    };
+
     struct ServedDirectory
     {
         QString prefix;
@@ -114,7 +136,7 @@ private:
     TestResponse answer(const RecordedRequest &request);
     bool answerFromDirectory(const QString &path, TestResponse &response) const;
 
-    QTcpServer listener;
+    Listener listener;
     QHash<QString, QList<TestResponse>> routes;
     QList<ServedDirectory> directories;
     QList<RecordedRequest> log;
