@@ -22,6 +22,9 @@ const QString ValidatorSuffix = QStringLiteral(".tag");
 // A validator is one header value; a longer file, or one with control characters, was not
 // written by this code and must not reach a request header.
 constexpr qint64 MaxValidatorBytes = 1024;
+// Below this a file is fetched whole again: that costs less than keeping a validator beside
+// every small download.
+constexpr qint64 ResumableBytes = qint64(256) * 1024;
 
 QString copyName(const FileEntry &entry)
 {
@@ -129,7 +132,8 @@ void DownloadSink::startOver(const QByteArray &validator)
         writable = false;
         file.remove();
     }
-    const bool noted = writable && !validator.isEmpty() && writeValidator(validatorPath, validator);
+    const bool noted = writable && total >= ResumableBytes && !validator.isEmpty() &&
+                       writeValidator(validatorPath, validator);
     validatorText = noted ? validator : QByteArray();
 }
 
