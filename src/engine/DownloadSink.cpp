@@ -75,8 +75,10 @@ DownloadSink::DownloadSink(const QDir &cacheDir, const FileEntry &entry)
         removeTree(file.fileName());
     }
     writable = file.open(QIODevice::ReadWrite);
-    const QByteArray earlier = readValidator(validatorPath);
+    validatorOnDisk = isPresent(QFileInfo(validatorPath));
+    const QByteArray earlier = validatorOnDisk ? readValidator(validatorPath) : QByteArray();
     const qint64 present = writable ? file.size() : 0;
+    bytesOnDisk = present;
     if (!earlier.isEmpty() && present > 0 && present <= total) {
         validatorText = earlier;
         readBack(present);
@@ -119,22 +121,25 @@ void DownloadSink::readBack(qint64 length)
 // must never leave bytes beside a validator they do not belong to.
 void DownloadSink::startOver(const QByteArray &validator)
 {
-    if (!removeTree(validatorPath)) {
+    // Most downloads start with nothing on the disk: no call is made for what is not there.
+    if (validatorOnDisk && !removeTree(validatorPath)) {
         writable = false;
         file.remove();
     }
+    validatorOnDisk = false;
     hash.reset();
     sha256 = withSha256 ? std::make_unique<StreamSha256>() : nullptr;
     received = 0;
     resumed = 0;
     writtenBack = 0;
-    if (writable && !(file.resize(0) && file.seek(0))) {
+    if (writable && bytesOnDisk > 0 && !(file.resize(0) && file.seek(0))) {
         writable = false;
         file.remove();
     }
-    const bool noted = writable && total >= ResumableBytes && !validator.isEmpty() &&
-                       writeValidator(validatorPath, validator);
-    validatorText = noted ? validator : QByteArray();
+    bytesOnDisk = 0;
+    validatorOnDisk = writable && total >= ResumableBytes && !validator.isEmpty() &&
+                      writeValidator(validatorPath, validator);
+    validatorText = validatorOnDisk ? validator : QByteArray();
 }
 
 void DownloadSink::takeWholeFile(const QByteArray &validator)
@@ -162,6 +167,7 @@ void DownloadSink::append(const QByteArray &chunk)
     const qint64 length = chunk.size();
     hash.addData(chunk);
     received += length;
+    bytesOnDisk += length;
     if (writable && file.write(chunk) != length) {
         writable = false;
         // A full disk is the likely cause, so the partial copy goes at once.
@@ -210,7 +216,7 @@ bool DownloadSink::moveTo(const QString &target)
         QFile::remove(target);
     }
     placed = file.rename(target);
-    if (placed) {
+    if (placed && validatorOnDisk) {
         QFile::remove(validatorPath);
     }
     return placed;

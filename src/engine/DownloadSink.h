@@ -76,6 +76,8 @@ private:
     QFile file;
     QString validatorPath;
     QByteArray validatorText;
+    bool validatorOnDisk = false;
+    qint64 bytesOnDisk = 0; // in the copy's file, as far as this object knows
     const qint64 total;
     QCryptographicHash hash;
     const bool withSha256;
