@@ -40,7 +40,7 @@ public:
     // without a separator, so it normally ends with "/". The transfers go through `network`
     // when given, so that they reuse the connections of the check; it must outlive the worker.
     CDownloadThread(QString base, QDir cache, QDir install, QList<FileEntry> entries,
-                    QObject *parent, TransferLimits limits = defaultLimits(),
+                    QObject *parent, TransferLimits transferLimits = defaultLimits(),
                     QNetworkAccessManager *network = nullptr);
     ~CDownloadThread() override;
 

@@ -25,9 +25,11 @@ int tickMs(const TransferLimits &limits)
 
 QString sizeText(qint64 bytes)
 {
-    return bytes % (1024 * 1024) == 0 ? QStringLiteral("%1 MiB").arg(bytes / (1024 * 1024))
-           : bytes % 1024 == 0        ? QStringLiteral("%1 KiB").arg(bytes / 1024)
-                                      : QStringLiteral("%1 bytes").arg(bytes);
+    constexpr qint64 KiB = 1024;
+    constexpr qint64 MiB = KiB * KiB;
+    return bytes % MiB == 0   ? QStringLiteral("%1 MiB").arg(bytes / MiB)
+           : bytes % KiB == 0 ? QStringLiteral("%1 KiB").arg(bytes / KiB)
+                              : QStringLiteral("%1 bytes").arg(bytes);
 }
 
 QString durationText(int ms)

@@ -35,7 +35,7 @@ class TransferWatch : public QObject
     Q_OBJECT
 
 public:
-    TransferWatch(QNetworkReply *reply, const TransferLimits &limits);
+    TransferWatch(QNetworkReply *watched, const TransferLimits &transferLimits);
 
     // True when the watch ended the transfer.
     bool endedTransfer() const { return !reason.isEmpty(); }
