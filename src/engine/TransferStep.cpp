@@ -19,6 +19,11 @@ constexpr int RangeNotSatisfiableStatus = 416;
 
 // What the network layer may hold for one reply before it stops reading from the socket.
 constexpr qint64 ReadBufferBytes = qint64(1024) * 1024;
+// Larger files go over HTTP/1.1 connections of their own. Qt's HTTP/2 takes every frame off
+// the connection whether or not the reply is read, so a file that arrives faster than it is
+// hashed and written would pile up in memory; HTTP/1.1 leaves it in the socket. Small files,
+// where the round trips are what costs, share the multiplexed connection.
+constexpr quint64 MostHttp2Bytes = quint64(1024) * 1024;
 constexpr qint64 ChunkBytes = qint64(64) * 1024;
 
 int statusOf(const QNetworkReply &reply)
@@ -54,6 +59,9 @@ void CDownloadThread::sendRequest(int index, std::unique_ptr<DownloadSink> sink)
 
     QNetworkRequest request(QUrl(baseUrl + entry.path, QUrl::TolerantMode));
     applyRequestPolicy(request);
+    if (entry.size > MostHttp2Bytes) {
+        request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    }
     // A compressed answer counts as the bytes it is; Qt would inflate what it asked for itself.
     request.setRawHeader(QByteArrayLiteral("Accept-Encoding"), QByteArrayLiteral("identity"));
     if (sink->resumedFrom() > 0) {
