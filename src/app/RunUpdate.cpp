@@ -57,7 +57,7 @@ DownloadOutcome downloadAndInstall(UpdateContext &context, const CheckResult &ch
     // The check's manager: its kept-alive connections (and TLS sessions) serve the files too.
     CDownloadThread worker(check.versionBaseUrl, context.cacheDir, context.installDir,
                            check.plan.values(), nullptr, CDownloadThread::defaultLimits(),
-                           &context.network);
+                           &context.network, check.connections);
     if (isSilent(context, check)) {
         QObject::connect(&worker, &QThread::finished, qApp, &QCoreApplication::quit);
         worker.start(QThread::InheritPriority);

@@ -12,6 +12,12 @@ DescriptionFields readDescriptionFields(const QString &path)
         description.value(QStringLiteral("Summary/UpdateType"), fields.updateType).toInt();
     fields.folder = description.value(QStringLiteral("Version/Folder"), fields.folder).toString();
     fields.version = description.value(QStringLiteral("Version/Version")).toString();
+    bool valid = false;
+    const int connections =
+        description.value(QStringLiteral("Download/Connections")).toString().toInt(&valid);
+    if (valid && connections >= 1) {
+        fields.connections = connections;
+    }
     return fields;
 }
 

@@ -10,6 +10,9 @@ struct DescriptionFields
     int updateType = 1; // [Summary] UpdateType; 0: optional, anything else: mandatory
     QString folder = QStringLiteral("Base"); // [Version] Folder
     QString version;                         // [Version] Version
+    // [Download] Connections: transfers at once (the download step takes at most 6); a missing
+    // or invalid value is 1, one file after another.
+    int connections = 1;
 };
 
 // Reads the fields from the INI file at `path`, with QSettings' rules.

@@ -71,6 +71,7 @@ CheckResult checkForUpdate(UpdateContext &context)
     CheckResult result;
     result.updateType = fields.updateType;
     result.version = fields.version;
+    result.connections = fields.connections;
     result.versionBaseUrl = context.serverUrl + fields.folder + QLatin1Char('/');
     const QUrl listUrl(result.versionBaseUrl + QLatin1Char('/') + ListFileName, QUrl::TolerantMode);
     if (!fetchForCheck(context, listUrl, ListCapBytes, buffer, errorText))

@@ -22,6 +22,7 @@ struct CheckResult
     int updateType = 1; // 0: optional; anything else: mandatory
     QString version;
     QString versionBaseUrl; // URL + folder + "/"
+    int connections = 1;    // transfers at once
     QByteArray listBytes;   // md5.txt exactly as downloaded
     FileTable plan;         // entries to fetch; empty: up to date
     // The Serial of a signed description, recorded once the installation is up to date with

@@ -1,10 +1,12 @@
 #include "CDownloadThread.h"
 
 #include "DownloadSink.h"
+#include "Transfer.h"
 
 #include <QMetaType>
 #include <QNetworkReply>
 
+#include <algorithm>
 #include <utility>
 
 TransferLimits CDownloadThread::defaultLimits()
@@ -18,11 +20,12 @@ TransferLimits CDownloadThread::defaultLimits()
 
 CDownloadThread::CDownloadThread(QString base, QDir cache, QDir install, QList<FileEntry> entries,
                                  QObject *parent, TransferLimits transferLimits,
-                                 QNetworkAccessManager *network)
+                                 QNetworkAccessManager *network, int connectionCount)
     : QThread(parent), success(false), baseUrl(std::move(base)), cacheDir(cache),
-      installDir(install), files(std::move(entries)), currentIndex(0),
+      installDir(install), files(std::move(entries)),
       ownManager(network ? nullptr : std::make_unique<QNetworkAccessManager>()),
-      manager(network ? network : ownManager.get()), ended(false), limits(transferLimits)
+      manager(network ? network : ownManager.get()), ended(false), limits(transferLimits),
+      connections(std::clamp(connectionCount, 1, MostConnections))
 {
     qRegisterMetaType<QFileInfo>("QFileInfo");
     qRegisterMetaType<int64_t>("int64_t");
@@ -39,8 +42,22 @@ CDownloadThread::CDownloadThread(QString base, QDir cache, QDir install, QList<F
         },
         Qt::DirectConnection);
 
+    // A cancel quits the thread: nothing more may arrive, let alone be installed.
+    connect(this, &QThread::finished, this, [this] {
+        stopped = true;
+        runRateTimer.stop();
+        abortTransfers();
+    });
+
+    for (const FileEntry &entry : qAsConst(files)) {
+        bytesTotal += qint64(entry.size);
+    }
+    if (connections > 1 && limits.floorBytesPerSecond > 0 && limits.floorWindowMs > 0) {
+        connect(&runRateTimer, &QTimer::timeout, this, &CDownloadThread::lookAtRunRate);
+        runRateTimer.start(limits.floorWindowMs);
+    }
     DownloadSink::removeLeftovers(this->cacheDir, files);
-    downloadNext();
+    fillTransfers();
 }
 
 CDownloadThread::~CDownloadThread()
@@ -49,14 +66,9 @@ CDownloadThread::~CDownloadThread()
     quit();
     wait();
 
-    // The transfer goes before any other field, and without calling back into this object; the
+    // The transfers go before any other field, and without calling back into this object; the
     // manager may serve others after this run.
-    watch.reset();
-    if (transfer) {
-        disconnect(transfer, nullptr, this, nullptr);
-        transfer->abort();
-        delete transfer;
-    }
+    abortTransfers();
 }
 
 bool CDownloadThread::isSuccess() const
@@ -71,6 +83,9 @@ QString CDownloadThread::errorMessage() const
 
 void CDownloadThread::reportFailure(QFileInfo filename, QString text)
 {
+    stopped = true;
+    runRateTimer.stop();
+    abortTransfers();
     message = text;
     emit downloadFail(filename, message);
     endRun();

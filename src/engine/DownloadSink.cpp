@@ -195,6 +195,11 @@ QByteArray DownloadSink::sha256Text()
     return sha256 ? sha256->text() : QByteArray();
 }
 
+bool DownloadSink::matches(const FileEntry &entry)
+{
+    return md5Text() == entry.md5 && (entry.sha256.isEmpty() || sha256Text() == entry.sha256);
+}
+
 bool DownloadSink::moveTo(const QString &target)
 {
     if (!writable || !file.flush()) {

@@ -55,6 +55,9 @@ public:
     QByteArray md5Text() const;
     // Empty unless the entry lists a SHA-256 text.
     QByteArray sha256Text();
+    // The listed MD5 text, and the SHA-256 text when the entry lists one: MD5 alone is no
+    // protection against a file made to collide with the listed one.
+    bool matches(const FileEntry &entry);
 
     // Replaces whatever file is at target with the received data. False when the copy could
     // not be created or written, or cannot be moved there.

@@ -1,6 +1,6 @@
 #include "BlockingRequest.h"
 
-#include "RedirectPolicy.h"
+#include "RequestPolicy.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -13,7 +13,7 @@ bool blockingRequest(QNetworkAccessManager *manager, QUrl url, QByteArray &respo
                      QByteArray verb, QByteArray body, HeaderMap *responseHeaders)
 {
     QNetworkRequest request(url);
-    applyRedirectPolicy(request);
+    applyRequestPolicy(request);
     for (auto it = requestHeaders.cbegin(); it != requestHeaders.cend(); ++it)
         request.setRawHeader(it.key(), it.value());
 

@@ -37,6 +37,12 @@ QString durationText(int ms)
 
 } // namespace
 
+QString floorText(qint64 bytesPerSecond, int windowMs)
+{
+    return QStringLiteral("slower than %1/s for %2")
+        .arg(sizeText(bytesPerSecond), durationText(windowMs));
+}
+
 TransferLimits TransferLimits::waiting(int ms)
 {
     TransferLimits limits;
@@ -122,8 +128,7 @@ void TransferWatch::look()
         return;
     const qint64 windowMs = now - windowStartMs;
     if ((received - windowStartBytes) * 1000 < limits.floorBytesPerSecond * windowMs) {
-        end(QStringLiteral("slower than %1/s for %2")
-                .arg(sizeText(limits.floorBytesPerSecond), durationText(limits.floorWindowMs)));
+        end(floorText(limits.floorBytesPerSecond, limits.floorWindowMs));
         return;
     }
     windowStartMs = now;

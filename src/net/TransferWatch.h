@@ -28,6 +28,9 @@ struct TransferLimits
 constexpr qint64 FloorBytesPerSecond = 1024;
 constexpr int FloorWindowMs = 60000;
 
+// Why a transfer below the floor ended, e.g. "slower than 1 KiB/s for 60 s".
+QString floorText(qint64 bytesPerSecond, int windowMs);
+
 // Watches one reply: ends it (abort) when a limit is passed, notes the first certificate
 // problem, and words why the transfer failed. Lives no longer than the reply's owner needs it.
 class TransferWatch : public QObject
@@ -37,6 +40,8 @@ class TransferWatch : public QObject
 public:
     TransferWatch(QNetworkReply *reply, const TransferLimits &limits);
 
+    // Ends the transfer for a reason found outside the watch.
+    void giveUp(const QString &why) { end(why); }
     // True when the watch ended the transfer.
     bool endedTransfer() const { return !reason.isEmpty(); }
     // Why the reply failed: the passed limit, the first certificate problem, a refused

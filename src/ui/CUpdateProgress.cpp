@@ -26,7 +26,9 @@ CUpdateProgress::CUpdateProgress(CDownloadThread *thread, QWidget *parent) : CUp
 
     connect(cancel, &QAbstractButton::clicked, thread, &QThread::quit);
     connect(thread, &CDownloadThread::downloadStarted, this, &CUpdateProgress::onDownloadStarted);
-    connect(thread, &CDownloadThread::downloadProgress, this, &CUpdateProgress::onDownloadProgress);
+    // The lower bar shows the bytes of the whole update: with several files on their way at
+    // once, the bytes of one of them say little.
+    connect(thread, &CDownloadThread::updateProgress, this, &CUpdateProgress::onDownloadProgress);
     connect(thread, &CDownloadThread::downloadFail, this, &CUpdateProgress::onDownloadFail);
     connect(thread, &QThread::finished, this, &QDialog::accept);
     thread->start(QThread::InheritPriority);
@@ -42,7 +44,6 @@ void CUpdateProgress::onDownloadStarted(QFileInfo filename, int current, int cou
     }
     total->setValue(current * 100 / count);
     desc->setText(tr("正在下载更新文件%1").arg(filename.fileName()));
-    progress->setValue(0);
 }
 
 void CUpdateProgress::onDownloadProgress(int64_t bytesReceived, int64_t bytesTotal)

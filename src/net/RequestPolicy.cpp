@@ -1,4 +1,4 @@
-#include "RedirectPolicy.h"
+#include "RequestPolicy.h"
 
 #include <QNetworkRequest>
 
@@ -8,8 +8,9 @@ constexpr int MostRedirects = 5;
 
 } // namespace
 
-void applyRedirectPolicy(QNetworkRequest &request)
+void applyRequestPolicy(QNetworkRequest &request)
 {
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, true);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(MostRedirects);
