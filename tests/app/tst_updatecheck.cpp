@@ -113,16 +113,23 @@ void tst_UpdateCheck::description_data()
     QTest::addColumn<QByteArray>("description");
     QTest::addColumn<int>("updateType");
     QTest::addColumn<QString>("version");
+    QTest::addColumn<int>("connections");
 
-    QTest::newRow("empty file: defaults") << QByteArray() << 1 << QString();
-    QTest::newRow("optional") << QByteArray("[Summary]\nUpdateType=0\n") << 0 << QString();
-    QTest::newRow("other number") << QByteArray("[Summary]\nUpdateType=7\n") << 7 << QString();
+    QTest::newRow("empty file: defaults") << QByteArray() << 1 << QString() << 1;
+    QTest::newRow("optional") << QByteArray("[Summary]\nUpdateType=0\n") << 0 << QString() << 1;
+    QTest::newRow("other number") << QByteArray("[Summary]\nUpdateType=7\n") << 7 << QString() << 1;
     QTest::newRow("not a number reads 0")
-        << QByteArray("[Summary]\nUpdateType=soon\n") << 0 << QString();
-    QTest::newRow("version") << QByteArray("[Version]\nVersion=3.1.0.2\n") << 1 << "3.1.0.2";
+        << QByteArray("[Summary]\nUpdateType=soon\n") << 0 << QString() << 1;
+    QTest::newRow("version") << QByteArray("[Version]\nVersion=3.1.0.2\n") << 1 << "3.1.0.2" << 1;
     QTest::newRow("escaped non-ASCII version")
         << QByteArray("[Version]\nVersion=\"\\x7b2c\\x4e09\\x7248\"\n") << 1
-        << QString::fromUtf8("第三版");
+        << QString::fromUtf8("第三版") << 1;
+    QTest::newRow("connections") << QByteArray("[Download]\nConnections=4\n") << 1 << QString()
+                                 << 4;
+    QTest::newRow("connections not a number")
+        << QByteArray("[Download]\nConnections=four\n") << 1 << QString() << 1;
+    QTest::newRow("connections zero")
+        << QByteArray("[Download]\nConnections=0\n") << 1 << QString() << 1;
 }
 
 void tst_UpdateCheck::description()
@@ -136,10 +143,12 @@ void tst_UpdateCheck::description()
     UpdateContext context;
     prepare(context, server->baseUrl() + QStringLiteral("/u/"));
 
+    QFETCH(int, connections);
     const CheckResult result = checkForUpdate(context);
     QCOMPARE(result.failure, CheckFailure::NoFailure);
     QCOMPARE(result.updateType, updateType);
     QCOMPARE(result.version, version);
+    QCOMPARE(result.connections, connections);
     // The copy in the cache directory holds the bytes as served.
     QFile copy(context.cacheDir.filePath(QStringLiteral("update.ini")));
     QVERIFY(copy.open(QIODevice::ReadOnly));
@@ -159,8 +168,10 @@ void tst_UpdateCheck::descriptionFromVerifiedBytes()
     QString failureText;
     QVERIFY2(readDescriptionFields(description, scratch, fields, failureText),
              qPrintable(failureText));
+    QFETCH(int, connections);
     QCOMPARE(fields.updateType, updateType);
     QCOMPARE(fields.version, version);
+    QCOMPARE(fields.connections, connections);
     QCOMPARE(fields.folder, QStringLiteral("Base"));
     QCOMPARE(scratch.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList());

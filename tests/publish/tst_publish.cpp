@@ -168,7 +168,23 @@ private slots:
         QCOMPARE(description.value(QStringLiteral("Summary/UpdateType")).toInt(), 1);
         QCOMPARE(description.value(QStringLiteral("Version/Folder")).toString(),
                  QStringLiteral("Base"));
+        QCOMPARE(description.value(QStringLiteral("Download/Connections")).toString(), "4");
         QVERIFY(QFile::exists(temp.filePath("site/Base/md5.txt")));
+
+        // Another count is written as given; --verify reads back what a client reads.
+        QVERIFY(
+            runPublishTool({temp.filePath("release"), temp.filePath("site"), "--connections", "1"})
+                .exitCode == 0);
+        QCOMPARE(QSettings(temp.filePath("site/update.ini"), QSettings::IniFormat)
+                     .value(QStringLiteral("Download/Connections"))
+                     .toString(),
+                 "1");
+        QVERIFY(runPublishTool({"--verify", temp.filePath("site")}).exitCode == 0);
+        QSettings(temp.filePath("site/update.ini"), QSettings::IniFormat)
+            .setValue(QStringLiteral("Download/Connections"), "many");
+        const ToolRun verify = runPublishTool({"--verify", temp.filePath("site")});
+        QVERIFY2(verify.exitCode > 0 && verify.output.contains("Connections=many"),
+                 qPrintable(verify.output));
     }
 
     void urlLine_data()

@@ -110,6 +110,8 @@ private slots:
         option("folder ends in space", {"--folder", "v1 "}, "--folder");
         option("folder named like the description", {"--folder", "Update.ini"}, "--folder");
         option("type 2", {"--type", "2"}, "--type");
+        option("connections 0", {"--connections", "0"}, "--connections");
+        option("connections 7", {"--connections", "7"}, "--connections");
         option("type word", {"--type", "yes"}, "--type");
         option("unknown encoding", {"--path-encoding", "no-such-encoding"}, "no-such-encoding");
         option("ASCII-incompatible encoding", {"--path-encoding", "UTF-16"}, "UTF-16");

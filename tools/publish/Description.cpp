@@ -14,6 +14,7 @@ namespace {
 const QString TypeKey = QStringLiteral("Summary/UpdateType");
 const QString FolderKey = QStringLiteral("Version/Folder");
 const QString VersionKey = QStringLiteral("Version/Version");
+const QString ConnectionsKey = QStringLiteral("Download/Connections");
 const QString SerialKey = QStringLiteral("Version/Serial");
 const QString ListSha256Key = QStringLiteral("Version/ListSha256");
 const QString HashListSha256Key = QStringLiteral("Version/HashListSha256");
@@ -36,6 +37,9 @@ bool descriptionText(const Description &description, QByteArray &text, QString &
         settings.setValue(TypeKey, description.updateType);
         settings.setValue(FolderKey, description.folder);
         settings.setValue(VersionKey, description.version);
+        if (!description.connections.isEmpty()) {
+            settings.setValue(ConnectionsKey, description.connections);
+        }
         if (description.isSigned) {
             settings.setValue(SerialKey, QString::number(description.serial));
             settings.setValue(ListSha256Key, QString::fromLatin1(description.listSha256));
@@ -84,6 +88,7 @@ bool readDescription(const QString &path, Description &description, QString &err
     description.updateType = settings.value(TypeKey, defaults.updateType).toInt();
     description.folder = settings.value(FolderKey, defaults.folder).toString();
     description.version = settings.value(VersionKey, defaults.version).toString();
+    description.connections = settings.value(ConnectionsKey).toString();
     description.isSigned = settings.contains(SerialKey) || settings.contains(ListSha256Key) ||
                            settings.contains(HashListSha256Key);
     description.serial = settings.value(SerialKey).toString().toULongLong();

@@ -9,6 +9,9 @@ struct Description
     int updateType = 1;
     QString folder = QStringLiteral("Base");
     QString version;
+    // [Download] Connections as written: transfers a client keeps in flight. Empty: no key, so
+    // the client fetches one file at a time.
+    QString connections;
 
     // The keys of a signed publication, written only when isSigned. A description read back
     // without them has isSigned false and serial 0.

@@ -107,6 +107,7 @@ int runPublish(const PublishOptions &options, QTextStream &out, QTextStream &err
     }
     publication.outputDir = options.outputDir;
     publication.description.updateType = options.updateType;
+    publication.description.connections = QString::number(options.connections);
     publication.description.folder = options.folder;
     publication.description.version = options.version;
     publication.pathCodec = options.pathCodec;

@@ -62,6 +62,11 @@ ParseOutcome parseOptions(const QStringList &arguments, PublishOptions &options,
                                   QStringLiteral("0: optional update, the user is asked; "
                                                  "1: mandatory update (default)."),
                                   QStringLiteral("0|1"));
+    const QCommandLineOption connections(
+        QStringLiteral("connections"),
+        QStringLiteral("Files a client fetches at once, 1 to 6 (default: 4). Clients before "
+                       "this setting fetch one at a time."),
+        QStringLiteral("N"));
     const QCommandLineOption exclude(
         QStringLiteral("exclude"),
         QStringLiteral("Leave out files and folders matching the wildcard PATTERN (*, ?, [...]), "
@@ -101,8 +106,8 @@ ParseOutcome parseOptions(const QStringList &arguments, PublishOptions &options,
         QStringLiteral("With --verify: the base64 public key (system.cfg's PublicKey) that must "
                        "have signed the publication."),
         QStringLiteral("KEY"));
-    parser.addOptions({verify, folder, version, type, exclude, url, pathEncoding, quiet, keygen,
-                       sign, expiresDays, publicKey});
+    parser.addOptions({verify, folder, version, type, connections, exclude, url, pathEncoding,
+                       quiet, keygen, sign, expiresDays, publicKey});
     parser.addPositionalArgument(QStringLiteral("SOURCE_DIR"),
                                  QStringLiteral("The release as it looks once installed."));
     parser.addPositionalArgument(QStringLiteral("OUTPUT_DIR"),
@@ -119,8 +124,8 @@ ParseOutcome parseOptions(const QStringList &arguments, PublishOptions &options,
 
     const QStringList positional = parser.positionalArguments();
     if (parser.isSet(keygen)) {
-        for (const QCommandLineOption &other : {verify, folder, version, type, exclude, url,
-                                                pathEncoding, sign, expiresDays, publicKey}) {
+        for (const QCommandLineOption &other : {verify, folder, version, type, connections, exclude,
+                                                url, pathEncoding, sign, expiresDays, publicKey}) {
             if (parser.isSet(other)) {
                 text = QStringLiteral("--%1 cannot be used with --keygen")
                            .arg(other.names().constFirst());
@@ -142,7 +147,7 @@ ParseOutcome parseOptions(const QStringList &arguments, PublishOptions &options,
     }
     if (parser.isSet(verify)) {
         for (const QCommandLineOption &publishOnly :
-             {folder, version, type, exclude, url, sign, expiresDays}) {
+             {folder, version, type, connections, exclude, url, sign, expiresDays}) {
             if (parser.isSet(publishOnly)) {
                 text = QStringLiteral("--%1 cannot be used with --verify")
                            .arg(publishOnly.names().constFirst());
@@ -183,6 +188,16 @@ ParseOutcome parseOptions(const QStringList &arguments, PublishOptions &options,
             return ParseOutcome::Failed;
         }
         options.updateType = value.toInt();
+    }
+    if (parser.isSet(connections)) {
+        bool ok = false;
+        options.connections = parser.value(connections).toInt(&ok);
+        if (!ok || options.connections < 1 || options.connections > MostConnections) {
+            text = QStringLiteral("--connections must be a number from 1 to %1, not \"%2\"")
+                       .arg(MostConnections)
+                       .arg(parser.value(connections));
+            return ParseOutcome::Failed;
+        }
     }
     if (parser.isSet(folder)) {
         options.folder = parser.value(folder);

@@ -13,6 +13,10 @@ enum class PublishCommand
     KeyGen
 };
 
+// Transfers a client keeps in flight: a distant server costs a round trip per file otherwise.
+constexpr int DefaultConnections = 4;
+constexpr int MostConnections = 6;
+
 struct PublishOptions
 {
     PublishCommand command = PublishCommand::Publish;
@@ -21,6 +25,7 @@ struct PublishOptions
     QString folder = QStringLiteral("Base");
     QString version;
     int updateType = 1;
+    int connections = DefaultConnections; // --connections
     QStringList excludes;
     QString url;                     // empty when not given
     QTextCodec *pathCodec = nullptr; // never nullptr after a successful parse

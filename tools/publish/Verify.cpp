@@ -7,6 +7,7 @@
 #include "HashList.h"
 #include "Md5Text.h"
 #include "PathRules.h"
+#include "PublishOptions.h"
 #include "Sha256Text.h"
 #include "ShownPath.h"
 
@@ -149,6 +150,15 @@ bool verifyPublication(const QString &outputDir, QTextCodec *pathCodec, VerifyRe
     }
     const QByteArray text = list.readAll();
     report.mismatches = listFormatProblems(text, list.fileName());
+    const QString &connections = report.description.connections;
+    bool isNumber = false;
+    const int count = connections.toInt(&isNumber);
+    if (!connections.isEmpty() && (!isNumber || count < 1 || count > MostConnections)) {
+        report.mismatches << QStringLiteral("Connections=%1 in %2 is not a number from 1 to %3; "
+                                            "clients fetch one file at a time")
+                                 .arg(connections, DescriptionFileName)
+                                 .arg(MostConnections);
+    }
     HashTable hashes;
     const bool isSigned = report.description.isSigned;
     if (isSigned) {
