@@ -166,7 +166,10 @@ void CDownloadThread::onReplyFinished()
     disconnect(transfer->reply, nullptr, this, nullptr);
     transfer->reply->deleteLater();
 
-    if (acceptTransfer(*transfer)) {
+    const bool accepted = acceptTransfer(*transfer);
+    // The watch may be what ended the transfer, its timer still on the stack.
+    transfer->watch.release()->deleteLater();
+    if (accepted) {
         fileDone(transfer->index);
         fillTransfers();
     }
