@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     qtbase5-dev qtbase5-dev-tools
+    # The windows' translations: lupdate and lrelease.
+    qttools5-dev-tools
     python3 clang-format clang-tidy
     # The deployed updater's black-box runs: a test certificate authority, trusted for the run.
     openssl ca-certificates

@@ -37,5 +37,6 @@ Configuration readConfiguration(const QDir &appDir)
     config.signatureRequired = settings.contains(QStringLiteral("PublicKey"));
     // A character outside Latin-1 turns into '?', which no base64 key holds.
     config.publicKey = settings.value(QStringLiteral("PublicKey")).toString().toLatin1();
+    config.language = settings.value(QStringLiteral("Language")).toString();
     return config;
 }

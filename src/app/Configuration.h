@@ -15,6 +15,7 @@ struct Configuration
     // by it, so an empty or malformed value refuses every update instead of skipping the check.
     bool signatureRequired = false;
     QByteArray publicKey; // base64, as written
+    QString language;     // Language, as written: "zh_CN" or "en" forces the windows' language
 };
 
 // Reads appDir's system.cfg. A missing or unreadable file gives every default.

@@ -10,6 +10,7 @@
 #include "SerialRecord.h"
 #include "UpdateCheck.h"
 #include "UpdateContext.h"
+#include "UserTexts.h"
 
 #include <QApplication>
 #include <QFile>
@@ -81,8 +82,8 @@ Next concludeFailedCheck(const UpdateContext &context, CUpdateError &errorDialog
         return Next::Finish;
     }
     if (check.failure == CheckFailure::AddressInvalid) {
-        showError(errorDialog, QObject::tr("配置错误"), check.failureText, false);
-    } else if (showError(errorDialog, QObject::tr("更新失败"), check.failureText, true)) {
+        showError(errorDialog, userText(UserText::ConfigurationTitle), check.failureText, false);
+    } else if (showError(errorDialog, userText(UserText::FailedTitle), check.failureText, true)) {
         return Next::Retry;
     }
     launchHost(context.exePath);
@@ -113,7 +114,8 @@ Next concludeDownload(const UpdateContext &context, CUpdateError &errorDialog,
         return Next::Finish;
     }
     const bool mandatory = check.updateType != 0;
-    const bool retry = showError(errorDialog, QObject::tr("更新失败"), outcome.message, !mandatory);
+    const bool retry =
+        showError(errorDialog, userText(UserText::FailedTitle), outcome.message, !mandatory);
     // A mandatory update offers no way out: closing its error starts the next attempt.
     if (mandatory || retry)
         return Next::Retry;

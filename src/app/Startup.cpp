@@ -9,14 +9,16 @@
 #include "InstanceGuard.h"
 #include "Report.h"
 #include "RunUpdate.h"
+#include "UiLanguage.h"
 #include "UiResources.h"
 #include "UpdateContext.h"
+#include "UserTexts.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLocale>
 #include <QNetworkProxyFactory>
-#include <QObject>
 #include <QUrl>
 
 namespace {
@@ -54,6 +56,7 @@ int runWithContext(int argc, char **argv, std::unique_ptr<SavedList> early)
 {
     UpdateContext context;
     const Configuration config = readConfiguration(context.appDir);
+    installUiLanguage(chooseUiLanguage(config.language, QLocale::system().uiLanguages()));
     context.serverUrl = config.serverUrl;
     context.installDir = context.appDir;
     context.cacheDir = config.cacheDir;
@@ -88,14 +91,14 @@ int runWithContext(int argc, char **argv, std::unique_ptr<SavedList> early)
     CUpdateError errorDialog;
     errorDialog.setDownloadUrl(config.downloadUrl);
     if (!guarded)
-        return failStartup(context, errorDialog, QObject::tr("启动"),
-                           QObject::tr("升级程序已运行"));
+        return failStartup(context, errorDialog, userText(UserText::StartTitle),
+                           userText(UserText::AlreadyRunning));
     if (!recovered)
-        return failStartup(context, errorDialog, QObject::tr("更新失败"), recovery.text);
+        return failStartup(context, errorDialog, userText(UserText::FailedTitle), recovery.text);
 
     if (!QUrl(context.serverUrl, QUrl::TolerantMode).isValid())
-        return failStartup(context, errorDialog, QObject::tr("配置错误"),
-                           QObject::tr("升级地址不合法:%1").arg(context.serverUrl));
+        return failStartup(context, errorDialog, userText(UserText::ConfigurationTitle),
+                           userText(UserText::ServerUrlInvalid).arg(context.serverUrl));
 
     ensureDirectory(context.installDir);
     context.installDir = installRootFor(context.installDir);

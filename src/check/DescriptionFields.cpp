@@ -1,6 +1,7 @@
 #include "DescriptionFields.h"
 
-#include <QObject>
+#include "UserTexts.h"
+
 #include <QSettings>
 #include <QTemporaryFile>
 
@@ -27,7 +28,7 @@ bool readDescriptionFields(const QByteArray &bytes, const QDir &scratchDir,
     QTemporaryFile file(scratchDir.absoluteFilePath(QStringLiteral(".update-description-XXXXXX")));
     if (!file.open() || file.write(bytes) != bytes.size() || !file.flush()) {
         const QString name = file.fileName().isEmpty() ? file.fileTemplate() : file.fileName();
-        failureText = QObject::tr("创建文件[%1]失败:%2").arg(name, file.errorString());
+        failureText = userText(UserText::CreateFileFailed).arg(name, file.errorString());
         return false;
     }
     // Closed, not removed: QSettings opens it by name, on Windows too.

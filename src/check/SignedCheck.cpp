@@ -6,16 +6,16 @@
 #include "SerialRecord.h"
 #include "SignedLists.h"
 #include "UpdateContext.h"
+#include "UserTexts.h"
 
 #include <QDateTime>
-#include <QObject>
 #include <QUrl>
 
 namespace {
 
 QString listMismatchText()
 {
-    return QObject::tr("更新列表文件校验不对");
+    return userText(UserText::ListChecksumWrong);
 }
 
 } // namespace
@@ -37,15 +37,15 @@ bool acceptSignedFields(const QByteArray &description, const QDir &installDir, S
     // Signed bytes without the signed keys prove nothing about the list: treated like no
     // signature at all.
     if (!readSignedFields(description, fields)) {
-        failureText = QObject::tr("升级描述文件签名无效");
+        failureText = userText(UserText::DescriptionSignatureInvalid);
         return false;
     }
     if (fields.serial < acceptedSerial(installDir)) {
-        failureText = QObject::tr("升级描述文件版本过旧");
+        failureText = userText(UserText::DescriptionOutdated);
         return false;
     }
     if (fields.expires.isValid() && fields.expires < QDateTime::currentDateTimeUtc()) {
-        failureText = QObject::tr("升级描述文件已过期");
+        failureText = userText(UserText::DescriptionExpired);
         return false;
     }
     return true;
@@ -63,7 +63,7 @@ bool attachFileHashes(UpdateContext &context, const QString &versionBaseUrl,
     QByteArray hashListBytes;
     QString errorText;
     if (!fetchForCheck(context, url, ListCapBytes, hashListBytes, errorText)) {
-        failureText = QObject::tr("下载更新列表文件失败:%1").arg(errorText);
+        failureText = userText(UserText::ListDownloadFailed).arg(errorText);
         return false;
     }
     if (!applyHashList(hashListBytes, fields, remote)) {

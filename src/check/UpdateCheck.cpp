@@ -8,8 +8,8 @@
 #include "SignedCheck.h"
 #include "UpdateContext.h"
 #include "UpdatePlan.h"
+#include "UserTexts.h"
 
-#include <QObject>
 #include <QUrl>
 
 namespace {
@@ -33,7 +33,7 @@ CheckResult checkForUpdate(UpdateContext &context)
                               QUrl::TolerantMode);
     if (!descriptionUrl.isValid())
         return failed(CheckFailure::AddressInvalid,
-                      QObject::tr("升级描述文件地址不合法:%1").arg(descriptionUrl.toString()));
+                      userText(UserText::DescriptionUrlInvalid).arg(descriptionUrl.toString()));
 
     // Looks at the installed files while the lists are on their way, unless start-up has
     // already begun to.
@@ -43,19 +43,19 @@ CheckResult checkForUpdate(UpdateContext &context)
 
     if (!fetchForCheck(context, descriptionUrl, DescriptionCapBytes, buffer, errorText))
         return failed(CheckFailure::StepFailed,
-                      QObject::tr("下载升级描述文件失败:%1").arg(errorText));
+                      userText(UserText::DescriptionDownloadFailed).arg(errorText));
 
     // Before anything is read from the bytes or saved, so that the copy in the cache directory
     // is always one that passed.
     if (context.signatureRequired && !descriptionSignatureValid(context, buffer))
-        return failed(CheckFailure::StepFailed, QObject::tr("升级描述文件签名无效"));
+        return failed(CheckFailure::StepFailed, userText(UserText::DescriptionSignatureInvalid));
 
     // The copy is the updater's own file: a link in its place would make an elevated process
     // write wherever the link points.
     const QString copyPath = context.cacheDir.absoluteFilePath(DescriptionFileName);
     if (!writeOwnFile(copyPath, buffer, errorText))
         return failed(CheckFailure::StepFailed,
-                      QObject::tr("创建文件[%1]失败:%2").arg(copyPath, errorText));
+                      userText(UserText::CreateFileFailed).arg(copyPath, errorText));
 
     DescriptionFields fields;
     SignedFields signedFields;
@@ -76,7 +76,7 @@ CheckResult checkForUpdate(UpdateContext &context)
     const QUrl listUrl(result.versionBaseUrl + QLatin1Char('/') + ListFileName, QUrl::TolerantMode);
     if (!fetchForCheck(context, listUrl, ListCapBytes, buffer, errorText))
         return failed(CheckFailure::StepFailed,
-                      QObject::tr("下载更新列表文件失败:%1").arg(errorText));
+                      userText(UserText::ListDownloadFailed).arg(errorText));
 
     result.listBytes = buffer;
     // Usually the list is the one applied last time, already parsed beside the saved list.
@@ -86,7 +86,7 @@ CheckResult checkForUpdate(UpdateContext &context)
     // no list that names nothing: it would be taken for "up to date" and saved as the list.
     if (remote.isEmpty() && !result.listBytes.isEmpty())
         return failed(CheckFailure::StepFailed,
-                      QObject::tr("下载更新列表文件失败:%1")
+                      userText(UserText::ListDownloadFailed)
                           .arg(QStringLiteral("the answer is not a file list (no line is an "
                                               "entry)")));
     if (context.signatureRequired) {

@@ -6,6 +6,7 @@
 #include "Md5Text.h"
 #include "SafePath.h"
 #include "Transfer.h"
+#include "UserTexts.h"
 
 #include <QFile>
 
@@ -70,12 +71,12 @@ bool CDownloadThread::prepareEntry(int index)
 
     const QString place = QDir::cleanPath(entry.path).toCaseFolded();
     if (!isSafeListPath(entry.path) || placesSeen.contains(place)) {
-        reportFailure(cacheFile, tr("更新文件%1路径不合法").arg(entry.path));
+        reportFailure(cacheFile, userText(UserText::FilePathInvalid).arg(entry.path));
         return false;
     }
     placesSeen.insert(place);
     if (!removeLinksOnTheWay(cacheDir, entry.path)) {
-        reportFailure(cacheFile, tr("路径%1被占用，无法删除!").arg(cacheFile.absoluteFilePath()));
+        reportFailure(cacheFile, userText(UserText::PathInUse).arg(cacheFile.absoluteFilePath()));
         return false;
     }
     if (isValidInCache(cacheFile, entry)) {
@@ -83,7 +84,7 @@ bool CDownloadThread::prepareEntry(int index)
         return true;
     }
     if (!clearCachePlace(cacheFile)) {
-        reportFailure(cacheFile, tr("路径%1被占用，无法删除!").arg(cacheFile.absoluteFilePath()));
+        reportFailure(cacheFile, userText(UserText::PathInUse).arg(cacheFile.absoluteFilePath()));
         return false;
     }
     auto sink = std::make_unique<DownloadSink>(cacheDir, entry);

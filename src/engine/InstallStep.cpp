@@ -1,6 +1,7 @@
 #include "CDownloadThread.h"
 
 #include "InstallTransaction.h"
+#include "UserTexts.h"
 
 void CDownloadThread::installFiles()
 {
@@ -10,6 +11,6 @@ void CDownloadThread::installFiles()
         return;
     }
     success.store(true);
-    message = tr("更新成功");
+    message = userText(UserText::Updated);
     endRun();
 }

@@ -4,6 +4,7 @@
 #include "RangeRequest.h"
 #include "RequestPolicy.h"
 #include "Transfer.h"
+#include "UserTexts.h"
 
 #include <QNetworkRequest>
 #include <QUrl>
@@ -69,7 +70,7 @@ void CDownloadThread::sendRequest(int index, std::unique_ptr<DownloadSink> sink)
     }
     QNetworkReply *reply = manager->get(request);
     if (!reply) {
-        reportFailure(cacheFile, tr("下载更新文件%1失败").arg(cacheFile.fileName()));
+        reportFailure(cacheFile, userText(UserText::FileDownloadFailed).arg(cacheFile.fileName()));
         return;
     }
     // Back-pressure: the data is taken as it arrives, so memory stays bounded.
@@ -202,7 +203,7 @@ bool CDownloadThread::acceptTransfer(Transfer &transfer)
             received.discard();
         }
         reportFailure(cacheFile,
-                      tr("下载更新文件%1网络错误：%2-%3")
+                      userText(UserText::FileNetworkError)
                           .arg(cacheFile.fileName())
                           .arg(status)
                           .arg(misfit ? QStringLiteral("the partial answer does not continue "
@@ -218,15 +219,15 @@ bool CDownloadThread::acceptTransfer(Transfer &transfer)
             !wasCutShort(reply, size - received.resumedFrom())) {
             received.discard();
         }
-        reportFailure(cacheFile, tr("下载更新文件%1大小不对").arg(cacheFile.fileName()));
+        reportFailure(cacheFile, userText(UserText::FileSizeWrong).arg(cacheFile.fileName()));
         return false;
     }
     if (!received.matches(entry)) {
-        reportFailure(cacheFile, tr("更新文件%1校验不对").arg(cacheFile.fileName()));
+        reportFailure(cacheFile, userText(UserText::FileChecksumWrong).arg(cacheFile.fileName()));
         return false;
     }
     if (!received.moveTo(cacheFile.absoluteFilePath())) {
-        reportFailure(cacheFile, tr("更新文件%1写入失败").arg(cacheFile.fileName()));
+        reportFailure(cacheFile, userText(UserText::FileWriteFailed).arg(cacheFile.fileName()));
         return false;
     }
     return true;

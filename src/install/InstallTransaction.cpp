@@ -6,6 +6,7 @@
 #include "JournalReplay.h"
 #include "Md5Text.h"
 #include "StepPaths.h"
+#include "UserTexts.h"
 
 #include <QFileInfo>
 
@@ -70,7 +71,7 @@ bool InstallTransaction::run()
             // Every file lies staged; once their data is on the disk, the journal tells a
             // crash which of them are in place.
             done = disk.syncFiles(stagedFiles) ||
-                   fail(installText("覆盖文件%1失败").arg(nameOf(stepFailure.path)));
+                   fail(userText(UserText::OverwriteFailed).arg(nameOf(stepFailure.path)));
             if (done) {
                 journal.swapping = true;
                 done = writeJournal(installDir, journal, disk, stepFailure);
@@ -101,7 +102,7 @@ bool InstallTransaction::clearLeftovers()
                                  : step.hadOld                   ? paths.kept
                                                                  : QString();
         if (!leftover.isEmpty() && isPresent(leftover) && !disk.removeTree(leftover)) {
-            return fail(installText("删除文件%1失败").arg(nameOf(leftover)));
+            return fail(userText(UserText::DeleteFailed).arg(nameOf(leftover)));
         }
     }
     return true;
@@ -114,7 +115,7 @@ bool InstallTransaction::perform(const JournalStep &step, const FileEntry &entry
         return moveAside(step);
     case JournalStep::MakeFolder:
         return disk.makeFolder(installDir.absoluteFilePath(step.path)) ||
-               fail(installText("创建目录%1失败")
+               fail(userText(UserText::CreateFolderFailed)
                         .arg(QFileInfo(installDir.absoluteFilePath(entry.path)).absolutePath()));
     case JournalStep::Stage:
         return stage(step, entry);
@@ -128,10 +129,10 @@ bool InstallTransaction::moveAside(const JournalStep &step)
 {
     const StepPaths paths(installDir, journal.cacheDir, step);
     if (step.hadOld && !disk.rename(paths.old, paths.kept)) {
-        return fail(installText("删除文件%1失败").arg(nameOf(paths.old)));
+        return fail(userText(UserText::DeleteFailed).arg(nameOf(paths.old)));
     }
     return disk.rename(paths.target, paths.old) ||
-           fail(installText("重命名%1为%2失败").arg(paths.target, paths.old));
+           fail(userText(UserText::RenameFailed).arg(paths.target, paths.old));
 }
 
 bool InstallTransaction::stage(const JournalStep &step, const FileEntry &entry)
@@ -147,18 +148,18 @@ bool InstallTransaction::stage(const JournalStep &step, const FileEntry &entry)
     }
     placed = placed && isPlacedWhole(paths.staged, entry, copied);
     stagedFiles.append(paths.staged);
-    return placed || fail(installText("覆盖文件%1失败").arg(nameOf(paths.target)));
+    return placed || fail(userText(UserText::OverwriteFailed).arg(nameOf(paths.target)));
 }
 
 bool InstallTransaction::swap(const JournalStep &step)
 {
     const StepPaths paths(installDir, journal.cacheDir, step);
     if (step.hadOld && !disk.rename(paths.old, paths.kept)) {
-        return fail(installText("删除文件%1失败").arg(nameOf(paths.old)));
+        return fail(userText(UserText::DeleteFailed).arg(nameOf(paths.old)));
     }
     if (step.hadTarget && !disk.rename(paths.target, paths.old)) {
-        return fail(installText("重命名%1为%2失败").arg(paths.target, paths.old));
+        return fail(userText(UserText::RenameFailed).arg(paths.target, paths.old));
     }
     return disk.rename(paths.staged, paths.target) ||
-           fail(installText("覆盖文件%1失败").arg(nameOf(paths.target)));
+           fail(userText(UserText::OverwriteFailed).arg(nameOf(paths.target)));
 }

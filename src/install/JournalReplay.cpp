@@ -3,6 +3,7 @@
 #include "FileMoves.h"
 #include "FileNames.h"
 #include "StepPaths.h"
+#include "UserTexts.h"
 
 #include <QFileInfo>
 
@@ -14,7 +15,7 @@ bool moveBack(const QString &from, const QString &to, DiskActions &disk, StepFai
     if (!isPresent(from) || isPresent(to) || disk.rename(from, to)) {
         return true;
     }
-    failure.text = installText("重命名%1为%2失败").arg(from, to);
+    failure.text = userText(UserText::RenameFailed).arg(from, to);
     return false;
 }
 
@@ -37,7 +38,7 @@ bool dropStaged(const StepPaths &paths, DiskActions &disk, StepFailure &failure)
     if (disk.removeTree(paths.staged)) {
         return true;
     }
-    failure.text = installText("删除文件%1失败").arg(QFileInfo(paths.staged).fileName());
+    failure.text = userText(UserText::DeleteFailed).arg(QFileInfo(paths.staged).fileName());
     return false;
 }
 
@@ -70,7 +71,7 @@ bool undoPreparation(const StepPaths &paths, const JournalStep &step, DiskAction
         if (!folder.isDir() || isLink(folder) || disk.removeEmptyFolder(paths.target)) {
             return true;
         }
-        failure.text = installText("删除文件%1失败").arg(folder.fileName());
+        failure.text = userText(UserText::DeleteFailed).arg(folder.fileName());
         return false;
     }
     case JournalStep::Stage:
@@ -91,7 +92,7 @@ bool writeJournal(const QDir &installDir, const InstallJournal &journal, DiskAct
     if (disk.writeWhole(path, journalBytes(journal), errorText)) {
         return true;
     }
-    failure.text = installText("创建文件[%1]失败:%2").arg(path, errorText);
+    failure.text = userText(UserText::CreateFileFailed).arg(path, errorText);
     return false;
 }
 
@@ -139,7 +140,7 @@ bool rollBack(const QDir &installDir, InstallJournal journal, DiskActions &disk,
         return true;
     }
     failure.path = journalPath;
-    failure.text = installText("删除文件%1失败").arg(JournalFileName);
+    failure.text = userText(UserText::DeleteFailed).arg(JournalFileName);
     return false;
 }
 

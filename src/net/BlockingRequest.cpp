@@ -1,6 +1,7 @@
 #include "BlockingRequest.h"
 
 #include "RequestPolicy.h"
+#include "UserTexts.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -19,7 +20,7 @@ bool blockingRequest(QNetworkAccessManager *manager, QUrl url, QByteArray &respo
 
     QNetworkReply *reply = manager->sendCustomRequest(request, verb, body);
     if (!reply) {
-        errorText = QObject::tr("发送请求失败");
+        errorText = userText(UserText::RequestFailed);
         return false;
     }
     const TransferWatch watch(reply, limits);

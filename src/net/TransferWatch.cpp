@@ -1,5 +1,7 @@
 #include "TransferWatch.h"
 
+#include "UserTexts.h"
+
 #include <QNetworkReply>
 #include <QVariant>
 
@@ -119,11 +121,11 @@ void TransferWatch::look()
     }
     const qint64 now = clock.elapsed();
     if (!answered && limits.answerMs > 0 && now >= limits.answerMs) {
-        end(tr("网络超时"));
+        end(userText(UserText::NetworkTimeout));
         return;
     }
     if (limits.silenceMs > 0 && now - lastActivityMs >= limits.silenceMs) {
-        end(tr("网络超时"));
+        end(userText(UserText::NetworkTimeout));
         return;
     }
     if (!answered || limits.floorBytesPerSecond <= 0 || now - windowStartMs < limits.floorWindowMs)

@@ -1,4 +1,5 @@
 #pragma once
 
-// Registers the embedded pictures (":/icon", ":/update_bg"). Safe to call any number of times.
+// Registers the embedded pictures (":/icon", ":/update_bg") and translations
+// (":/translations/update_<language>.qm"). Safe to call any number of times.
 void registerUiResources();
