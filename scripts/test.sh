@@ -28,6 +28,11 @@ echo "== tests"
 export QT_QPA_PLATFORM=offscreen
 (cd "$build" && ctest --output-on-failure -j 2)
 
+echo "== the windows, drawn into pictures as the documentation's are"
+pictures="$(mktemp -d)"
+scripts/screenshots.sh "$pictures" "$build"
+rm -rf "$pictures"
+
 echo "== the deployed updater, black-box: console, signed, tampered and HTTPS updates"
 deployed="$(mktemp -d)"
 cp "$build/src/app/update" "$deployed/"
