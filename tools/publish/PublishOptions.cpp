@@ -40,6 +40,21 @@ bool keepsAscii(QTextCodec *codec)
     return codec->fromUnicode(sample) == sample.toLatin1();
 }
 
+// An option's value as a whole number from 1 to `most`.
+bool readCount(const QCommandLineParser &parser, const QCommandLineOption &option, int most,
+               int &value, QString &text)
+{
+    bool ok = false;
+    value = parser.value(option).toInt(&ok);
+    if (ok && value >= 1 && value <= most)
+        return true;
+    text = QStringLiteral("--%1 must be a whole number from 1 to %2, not \"%3\"")
+               .arg(option.names().constFirst())
+               .arg(most)
+               .arg(parser.value(option));
+    return false;
+}
+
 } // namespace
 
 ParseOutcome parseOptions(const QStringList &arguments, PublishOptions &options, QString &text)
@@ -189,15 +204,9 @@ ParseOutcome parseOptions(const QStringList &arguments, PublishOptions &options,
         }
         options.updateType = value.toInt();
     }
-    if (parser.isSet(connections)) {
-        bool ok = false;
-        options.connections = parser.value(connections).toInt(&ok);
-        if (!ok || options.connections < 1 || options.connections > MostConnections) {
-            text = QStringLiteral("--connections must be a number from 1 to %1, not \"%2\"")
-                       .arg(MostConnections)
-                       .arg(parser.value(connections));
-            return ParseOutcome::Failed;
-        }
+    if (parser.isSet(connections) &&
+        !readCount(parser, connections, MostConnections, options.connections, text)) {
+        return ParseOutcome::Failed;
     }
     if (parser.isSet(folder)) {
         options.folder = parser.value(folder);
@@ -211,15 +220,9 @@ ParseOutcome parseOptions(const QStringList &arguments, PublishOptions &options,
         text = QStringLiteral("--sign needs the private key's file");
         return ParseOutcome::Failed;
     }
-    if (parser.isSet(expiresDays)) {
-        bool ok = false;
-        options.expiresDays = parser.value(expiresDays).toInt(&ok);
-        if (!ok || options.expiresDays < 1 || options.expiresDays > MaxExpiresDays) {
-            text = QStringLiteral("--expires-days must be a whole number from 1 to %1, not \"%2\"")
-                       .arg(MaxExpiresDays)
-                       .arg(parser.value(expiresDays));
-            return ParseOutcome::Failed;
-        }
+    if (parser.isSet(expiresDays) &&
+        !readCount(parser, expiresDays, MaxExpiresDays, options.expiresDays, text)) {
+        return ParseOutcome::Failed;
     }
 
     options.pathCodec = QTextCodec::codecForLocale();
