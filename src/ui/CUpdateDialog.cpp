@@ -1,5 +1,6 @@
 #include "CUpdateDialog.h"
 
+#include "ElidedLabel.h"
 #include "UiResources.h"
 
 #include <QFont>
@@ -50,6 +51,14 @@ QLabel *CUpdateDialog::addLabel(const char *name, const QRect &geometry, int poi
         font.setPointSize(pointSize);
         label->setFont(font);
     }
+    return label;
+}
+
+ElidedLabel *CUpdateDialog::addElidedLabel(const char *name, const QRect &geometry)
+{
+    auto *label = new ElidedLabel(this);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
     return label;
 }
 

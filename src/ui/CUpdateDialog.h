@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class ElidedLabel;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -28,6 +29,8 @@ protected:
     QPushButton *addButton(const char *name, const QRect &geometry);
     // A pointSize of 0 keeps the dialog's font.
     QLabel *addLabel(const char *name, const QRect &geometry, int pointSize = 0);
+    // A line for a text that may be too long for it, such as a message naming a path.
+    ElidedLabel *addElidedLabel(const char *name, const QRect &geometry);
     // A thin bar that shows only the filled share, without a percentage.
     QProgressBar *addProgressBar(const char *name, const QRect &geometry);
 

@@ -1,5 +1,7 @@
 #include "CUpdateError.h"
 
+#include "ElidedLabel.h"
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QLabel>
@@ -16,7 +18,7 @@ CUpdateError::CUpdateError(QWidget *parent) : CUpdateDialog(parent)
     download = addButton("download", QRect(510, 400, 100, 30));
     label = addLabel("label", QRect(30, 300, 580, 40), 15);
     label->setSizePolicy(QSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding));
-    error = addLabel("error", QRect(30, 370, 580, 24));
+    error = addElidedLabel("error", QRect(30, 370, 580, 24));
 
     setWindowTitle(QCoreApplication::translate("CUpdateError", "CUpdateError"));
     retry->setText(QCoreApplication::translate("CUpdateError", "再试一次"));

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class ElidedLabel;
 class QLabel;
 class QPushButton;
 
@@ -25,6 +26,6 @@ private:
     QPushButton *retry = nullptr;
     QPushButton *download = nullptr;
     QLabel *label = nullptr;
-    QLabel *error = nullptr;
+    ElidedLabel *error = nullptr;
     QString downloadUrl;
 };

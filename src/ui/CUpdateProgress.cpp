@@ -1,6 +1,7 @@
 #include "CUpdateProgress.h"
 
 #include "CDownloadThread.h"
+#include "ElidedLabel.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -16,7 +17,7 @@ CUpdateProgress::CUpdateProgress(CDownloadThread *thread, QWidget *parent) : CUp
     label = addLabel("label", QRect(30, 280, 580, 40), 15);
     total = addProgressBar("total", QRect(30, 330, 580, 5));
     progress = addProgressBar("progress", QRect(30, 370, 580, 5));
-    desc = addLabel("desc", QRect(30, 340, 580, 24));
+    desc = addElidedLabel("desc", QRect(30, 340, 580, 24));
     cancel = addButton("cancel", QRect(510, 400, 100, 30));
 
     label->setText(QCoreApplication::translate("CUpdateProgress", "正在更新"));

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 class CDownloadThread;
+class ElidedLabel;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -35,6 +36,6 @@ private:
     QLabel *label = nullptr;
     QProgressBar *total = nullptr;
     QProgressBar *progress = nullptr;
-    QLabel *desc = nullptr;
+    ElidedLabel *desc = nullptr;
     QPushButton *cancel = nullptr;
 };

@@ -1,13 +1,24 @@
 #include "CUpdateError.h"
+#include "ElidedLabel.h"
 #include "ModalAnswer.h"
 #include "UiResources.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QImageReader>
 #include <QLabel>
 #include <QPushButton>
+#include <QToolTip>
 #include <QtTest>
+
+// A rename failure deep under Program Files: too long for the detail line.
+static const QString renameFailure =
+    "将 C:/Program Files (x86)/Example Corporation/Example Product/"
+    "bin/plugins/imageformats/qjpeg.dll.update 重命名为 "
+    "C:/Program Files (x86)/Example Corporation/Example Product/"
+    "bin/plugins/imageformats/qjpeg.dll 失败";
 
 // Receives the pages the dialog asks the system browser to open.
 class UrlRecorder : public QObject
@@ -33,6 +44,10 @@ private slots:
     void execResult_data();
     void execResult();
     void downloadOpensPageAndStaysOpen();
+    void detailLine_data();
+    void detailLine();
+    void copyDetailLine_data();
+    void copyDetailLine();
     void backgroundFillsWindow();
     void embeddedPictures();
 
@@ -40,6 +55,11 @@ private:
     static QPushButton *button(QDialog &dialog, const char *name)
     {
         return dialog.findChild<QPushButton *>(QLatin1String(name));
+    }
+
+    static ElidedLabel *detailLine(QDialog &dialog)
+    {
+        return qobject_cast<ElidedLabel *>(dialog.findChild<QLabel *>(QStringLiteral("error")));
     }
 
     UrlRecorder recorder;
@@ -181,6 +201,74 @@ void tst_UpdateError::downloadOpensPageAndStaysOpen()
     QCOMPARE(recorder.opened.size(), 2);
     QCOMPARE(recorder.opened.first(), QUrl(QStringLiteral("http://127.0.0.1:9/down%20load")));
     QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("error"))->text(), QStringLiteral("text"));
+}
+
+void tst_UpdateError::detailLine_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("asQLabel"); // QLabel::setText() is not virtual
+    QTest::addColumn<bool>("elided");
+
+    QTest::newRow("short") << QString::fromUtf8("网络错误：10012") << false << false;
+    QTest::newRow("long") << renameFailure << false << true;
+    QTest::newRow("long, set as QLabel") << renameFailure << true << true;
+}
+
+void tst_UpdateError::detailLine()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, asQLabel);
+    QFETCH(bool, elided);
+
+    CUpdateError dialog;
+    ElidedLabel *label = detailLine(dialog);
+    QVERIFY(label);
+    if (asQLabel)
+        static_cast<QLabel *>(label)->setText(text);
+    else
+        dialog.setMessage(QStringLiteral("title"), text, true);
+    dialog.grab(); // painting must leave the text alone
+    QCOMPARE(label->text(), text);
+    const QString shown = label->drawnText();
+    QVERIFY(label->fontMetrics().horizontalAdvance(shown) <= label->width());
+    QCOMPARE(shown == text, !elided);
+    QVERIFY2(!elided || (shown.contains(QChar(0x2026)) && shown.startsWith(text.left(10)) &&
+                         shown.endsWith(QString::fromUtf8("qjpeg.dll 失败"))),
+             qPrintable(shown));
+
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), label->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(label, &help);
+    QCOMPARE(QToolTip::isVisible(), elided);
+    QCOMPARE(QToolTip::text(), elided ? text : QString());
+}
+
+void tst_UpdateError::copyDetailLine_data()
+{
+    QTest::addColumn<bool>("menu");
+    QTest::newRow("Ctrl+C while a button has the focus") << false;
+    QTest::newRow("Copy in the context menu") << true;
+}
+
+void tst_UpdateError::copyDetailLine()
+{
+    QFETCH(bool, menu);
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    CUpdateError dialog;
+    dialog.setMessage(QStringLiteral("title"), renameFailure, true);
+    ElidedLabel *label = detailLine(dialog);
+    QCOMPARE(label->contextMenuPolicy(), Qt::ActionsContextMenu);
+    QCOMPARE(label->actions().size(), 1);
+    QCOMPARE(label->actions().first()->text(), QString::fromUtf8("复制"));
+
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QVERIFY(button(dialog, "retry")->hasFocus());
+    if (menu)
+        label->actions().first()->trigger();
+    else
+        QTest::keyClick(&dialog, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), renameFailure);
 }
 
 void tst_UpdateError::backgroundFillsWindow()

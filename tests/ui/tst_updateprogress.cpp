@@ -1,5 +1,6 @@
 #include "CDownloadThread.h"
 #include "CUpdateProgress.h"
+#include "ElidedLabel.h"
 #include "Md5Text.h"
 #include "ModalAnswer.h"
 #include "TestServer.h"
@@ -76,6 +77,7 @@ void tst_UpdateProgress::form()
     QCOMPARE(label->geometry(), QRect(30, 280, 580, 40));
     QCOMPARE(label->font().pointSize(), 15);
     QCOMPARE(label->text(), QString::fromUtf8("正在更新"));
+    QVERIFY(qobject_cast<ElidedLabel *>(desc));
     QCOMPARE(desc->geometry(), QRect(30, 340, 580, 24));
     QCOMPARE(desc->text(), QString::fromUtf8("正在下载更新文件"));
     QCOMPARE(cancel->geometry(), QRect(510, 400, 100, 30));
