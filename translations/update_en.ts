@@ -13,7 +13,7 @@
     </message>
     <message>
         <source>官网下载</source>
-        <translation>Download</translation>
+        <translation>Website</translation>
     </message>
     <message>
         <source>更新失败</source>
@@ -39,7 +39,7 @@
     </message>
     <message>
         <source>立即更新</source>
-        <translation>Update now</translation>
+        <translation>Update</translation>
     </message>
     <message>
         <source>以后再说</source>
@@ -67,6 +67,21 @@
     <message>
         <source>正在下载更新文件%1</source>
         <translation>Downloading the update file %1</translation>
+    </message>
+    <message>
+        <source>total为0</source>
+        <translation>total is 0</translation>
+    </message>
+    <message>
+        <source>bytesTotal为0</source>
+        <translation>bytesTotal is 0</translation>
+    </message>
+</context>
+<context>
+    <name>ElidedLabel</name>
+    <message>
+        <source>复制</source>
+        <translation>Copy</translation>
     </message>
 </context>
 <context>

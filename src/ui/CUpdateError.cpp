@@ -1,6 +1,7 @@
 #include "CUpdateError.h"
 
 #include "ElidedLabel.h"
+#include "ShownText.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -42,8 +43,8 @@ void CUpdateError::setDownloadUrl(const QString &url)
 
 void CUpdateError::setMessage(const QString &title, const QString &text, bool showButtons)
 {
-    label->setText(title);
-    error->setText(text);
+    label->setText(shownText(title));
+    error->setText(shownText(text));
     retry->setVisible(showButtons);
     download->setVisible(showButtons && !downloadUrl.isEmpty());
 }

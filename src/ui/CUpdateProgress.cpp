@@ -2,6 +2,7 @@
 
 #include "CDownloadThread.h"
 #include "ElidedLabel.h"
+#include "ShownText.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -40,7 +41,7 @@ CUpdateProgress::~CUpdateProgress() = default;
 void CUpdateProgress::onDownloadStarted(QFileInfo filename, int current, int count)
 {
     if (count <= 0) {
-        desc->setText(QStringLiteral("total为0"));
+        desc->setText(tr("total为0"));
         return;
     }
     total->setValue(current * 100 / count);
@@ -50,7 +51,7 @@ void CUpdateProgress::onDownloadStarted(QFileInfo filename, int current, int cou
 void CUpdateProgress::onDownloadProgress(int64_t bytesReceived, int64_t bytesTotal)
 {
     if (bytesTotal <= 0) {
-        desc->setText(QStringLiteral("bytesTotal为0"));
+        desc->setText(tr("bytesTotal为0"));
         return;
     }
     progress->setValue(int(bytesReceived * 100 / bytesTotal));
@@ -58,7 +59,7 @@ void CUpdateProgress::onDownloadProgress(int64_t bytesReceived, int64_t bytesTot
 
 void CUpdateProgress::onDownloadFail(QFileInfo, QString errormsg)
 {
-    desc->setText(errormsg);
+    desc->setText(shownText(errormsg));
 }
 
 void CUpdateProgress::keyPressEvent(QKeyEvent *event)

@@ -76,7 +76,7 @@ void tst_UiLanguage::shownTexts()
     // The windows follow the same translation.
     CUpdateNotice notice;
     const QString button = notice.findChild<QPushButton *>(QStringLiteral("update"))->text();
-    QCOMPARE(button, language == QLatin1String("en") ? QStringLiteral("Update now")
+    QCOMPARE(button, language == QLatin1String("en") ? QStringLiteral("Update")
                                                      : QString::fromUtf8("立即更新"));
 }
 

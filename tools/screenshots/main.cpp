@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -21,9 +22,24 @@ namespace {
 
 constexpr qint64 MiB = 1024 * 1024;
 
+// A translation longer than its button would be cut off on every machine with this font.
+bool buttonsFit(const QWidget &window, QString &errorText)
+{
+    for (const QPushButton *button : window.findChildren<QPushButton *>()) {
+        const int needed = button->fontMetrics().horizontalAdvance(button->text()) + 8;
+        if (needed > button->width()) {
+            errorText = QStringLiteral("\"%1\" does not fit its button").arg(button->text());
+            return false;
+        }
+    }
+    return true;
+}
+
 bool save(QWidget &window, const QDir &folder, const QString &name, const QString &language,
           QString &errorText)
 {
+    if (!buttonsFit(window, errorText))
+        return false;
     const QString path =
         folder.absoluteFilePath(name + QLatin1Char('-') + language + QStringLiteral(".png"));
     const QPixmap picture = window.grab();
