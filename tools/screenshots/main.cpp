@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr qint64 MiB = 1024 * 1024;
+constexpr qint64 MiB = qint64(1024) * 1024;
 
 // A translation longer than its button would be cut off on every machine with this font.
 bool buttonsFit(const QWidget &window, QString &errorText)
@@ -86,7 +86,7 @@ int main(int argc, char **argv)
         err << "usage: update-screenshots OUT_DIR zh_CN|en\n";
         return 2;
     }
-    const QString language = arguments.at(2);
+    const QString &language = arguments.at(2);
     if (chooseUiLanguage(language, {}) != language || !installUiLanguage(language)) {
         err << "unknown language: " << language << "\n";
         return 2;
