@@ -12,7 +12,7 @@ Scenarios: a console update over an existing installation, a signed update, a si
 publication with one file tampered with on the server (refused, nothing installed), an
 update over HTTPS with a test certificate authority that is trusted only for the run, and the
 way a user meets the updater: the example host application (examples/host), started without
-arguments from a folder with a non-ASCII name, starts the updater, which updates the
+arguments from a folder with a Chinese name, starts the updater, which updates the
 installation and starts the host again with "no_check".
 
 Exit status 0 when every scenario passed; the first failure is printed and ends the run with 1.
@@ -287,8 +287,9 @@ def https_update(machine, work, names):
 def example_host(machine, work, names):
     """The user starts the example host: it starts the updater beside it and exits; the
     updater installs the mandatory update and starts the host again with "no_check"."""
-    scenario = Scenario(machine, work, names, install=os.path.dirname(names[0]),
-                        host=machine.args.example_host)
+    # A Chinese folder name in every locale: code page 1252 cannot hold it, so only a host that
+    # keeps to wide-character APIs on Windows finds the updater and writes its log.
+    scenario = Scenario(machine, work, names, install="宿主 程序", host=machine.args.example_host)
     scenario.publish()
     with serving(scenario.server) as url:
         scenario.configure(url)
