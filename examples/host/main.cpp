@@ -32,7 +32,6 @@
 #include <objbase.h>
 #include <shellapi.h>
 #else
-#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <spawn.h>
