@@ -33,11 +33,13 @@ pictures="$(mktemp -d)"
 scripts/screenshots.sh "$pictures" "$build"
 rm -rf "$pictures"
 
-echo "== the deployed updater, black-box: console, signed, tampered and HTTPS updates"
+echo "== the deployed updater, black-box: console, signed, tampered and HTTPS updates, and" \
+    "an update that the example host starts"
 deployed="$(mktemp -d)"
 cp "$build/src/app/update" "$deployed/"
 python3 tests/deployed/deployed_update.py --program-dir "$deployed" --program update \
     --host-stub "$build/tests/common/update_hoststub" \
+    --example-host "$build/examples/host/update_example_host" \
     --publish "$build/tools/publish/update-publish"
 rm -rf "$deployed"
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs clang-tidy with the checks of .clang-tidy over every source of the program and the
-# publishing tool (not the tests), in parallel; any finding fails the script.
+# Runs clang-tidy with the checks of .clang-tidy over every source of the program, the
+# publishing tool and the example host (not the tests), in parallel; any finding fails the
+# script.
 #
 # Usage: scripts/tidy.sh [BUILD_DIR]   (default: build; an already-configured tree whose
 # compile_commands.json and generated sources exist, i.e. one that has been built)
@@ -24,6 +25,7 @@ root, build = sys.argv[1:3]
 with open(f"{build}/compile_commands.json") as commands:
     files = sorted({entry["file"] for entry in json.load(commands)})
 ours = [f for f in files
-        if f.startswith((f"{root}/src/", f"{root}/tools/")) and not f.startswith(build + "/")]
+        if f.startswith((f"{root}/src/", f"{root}/tools/", f"{root}/examples/"))
+        and not f.startswith(build + "/")]
 sys.stdout.write("\0".join(ours))
 PYTHON

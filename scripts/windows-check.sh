@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Compiles every C++ source of the program, the publishing tool and the tests as Windows code,
-# in syntax-only mode, with MinGW-w64 against the installed Qt 5 headers. The compiler defines
-# _WIN32, so Qt defines Q_OS_WIN and every Windows-only branch is compiled here, although
-# nothing can be linked or run. Any compile error fails the script.
+# Compiles every C++ source of the program, the publishing tool, the example host and the tests
+# as Windows code, in syntax-only mode, with MinGW-w64 against the installed Qt 5 headers. The
+# compiler defines _WIN32, so Qt defines Q_OS_WIN and every Windows-only branch is compiled
+# here, although nothing can be linked or run. Any compile error fails the script.
 #
 # Usage: scripts/windows-check.sh [BUILD_DIR]
 #
@@ -71,9 +71,9 @@ SYSTEM_LIBRARY_HEADERS = ["openssl"]
 # an include of one of them fails here as it would fail there.
 MSVC_MISSING_HEADERS = ["unistd.h", "dirent.h"]
 
-# The program, the publishing tool and the tests; their build-tree counterparts hold the
-# generated moc and resource sources.
-CHECKED_AREAS = ("src/", "tools/publish/", "tests/")
+# The program, the publishing tool, the example host and the tests; their build-tree
+# counterparts hold the generated moc and resource sources.
+CHECKED_AREAS = ("src/", "tools/publish/", "examples/", "tests/")
 
 KEPT_PREFIXES = ("-D", "-U", "-I", "-W", "-std=")
 PASSED_THROUGH = ("-Wl,", "-Wa,", "-Wp,")

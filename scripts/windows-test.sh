@@ -37,5 +37,6 @@ echo "== Windows tests under Wine"
 echo "== the deployed update.exe under Wine, code pages 1252 and 936"
 python3 tests/deployed/deployed_update.py --wine --program-dir dist/update-windows-x64 \
     --host-stub "$windows_build/tests/common/update_hoststub.exe" \
+    --example-host "$windows_build/examples/host/update_example_host.exe" \
     --publish "$linux_build/tools/publish/update-publish" \
     --lang en_US.UTF-8 --lang zh_CN.UTF-8

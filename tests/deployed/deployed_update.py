@@ -9,8 +9,11 @@ Wine's ANSI code page (en_US.UTF-8: 1252, zh_CN.UTF-8: 936), and the file names 
 ones that code page can hold, published with the matching --path-encoding.
 
 Scenarios: a console update over an existing installation, a signed update, a signed
-publication with one file tampered with on the server (refused, nothing installed), and an
-update over HTTPS with a test certificate authority that is trusted only for the run.
+publication with one file tampered with on the server (refused, nothing installed), an
+update over HTTPS with a test certificate authority that is trusted only for the run, and the
+way a user meets the updater: the example host application (examples/host), started without
+arguments from a folder with a Chinese name, starts the updater, which updates the
+installation and starts the host again with "no_check".
 
 Exit status 0 when every scenario passed; the first failure is printed and ends the run with 1.
 """
@@ -108,25 +111,31 @@ class Machine:
         else:
             self.env["QT_QPA_PLATFORM"] = "offscreen"
 
-    def run_updater(self, install):
-        program = os.path.join(install, self.args.program)
-        command = [WINE, program, "console"] if self.args.wine else [program, "console"]
-        result = subprocess.run(command, capture_output=True, env=self.env, cwd=install,
+    def run(self, program, arguments, cwd):
+        command = [WINE, program, *arguments] if self.args.wine else [program, *arguments]
+        result = subprocess.run(command, capture_output=True, env=self.env, cwd=cwd,
                                 timeout=300)
         if self.args.wine:
-            # The relaunched host is detached and outlives wine64 itself.
+            # What it started is detached and outlives wine64 itself.
             subprocess.run([WINESERVER, "-w"], env=self.env, timeout=120)
         return result.returncode, result.stdout
 
-    def host_record(self, host):
-        """The relaunched host's working directory and arguments, waiting for it briefly."""
+    def run_updater(self, install):
+        return self.run(os.path.join(install, self.args.program), ["console"], install)
+
+    def host_record(self, host, suffix=".record", lines=1):
+        """The lines a started host wrote to its file once there are `lines` of them, waiting
+        briefly (the host may be still on its way); None if it wrote none."""
         deadline = time.monotonic() + 20
+        record = None
         while time.monotonic() < deadline:
-            record = read(host + ".record")
-            if record is not None:
-                return record.decode("utf-8").replace("\r\n", "\n").split("\n")[:-1]
+            record = read(host + suffix)
+            if record is not None and record.count(b"\n") >= lines:
+                break
             time.sleep(0.1)
-        return None
+        if record is None:
+            return None
+        return record.decode("utf-8").replace("\r\n", "\n").split("\n")[:-1]
 
     def same_file(self, reported, path):
         """Whether a path the program reported names `path` (Wine shows Z:\\... or Z:/...)."""
@@ -138,16 +147,17 @@ class Machine:
 
 
 class Scenario:
-    def __init__(self, machine, work, names):
+    def __init__(self, machine, work, names, install="install", host=None):
         self.machine = machine
         self.args = machine.args
         self.root = tempfile.mkdtemp(dir=work)
         self.server = os.path.join(self.root, "server")
-        self.install = os.path.join(self.root, "install")
+        self.install = os.path.join(self.root, install)
         self.host = os.path.join(self.install, "Host.exe")
+        self.updater = os.path.join(self.install, self.args.program)
         os.makedirs(self.server)
         shutil.copytree(self.args.program_dir, self.install)
-        shutil.copy(self.args.host_stub, self.host)
+        shutil.copy(host or self.args.host_stub, self.host)
         self.old = {"app.dll": b"application 1.0", names[0]: b"first 1.0", names[1]: b"x" * 10}
         self.new = {"app.dll": b"application 2.0", names[0]: b"first 2.0 " * 1000,
                     names[1]: b"second 2.0", "lib/new.dat": b"new in 2.0"}
@@ -169,19 +179,22 @@ class Scenario:
         with open(os.path.join(self.install, "system.cfg"), "w") as f:
             f.write("\n".join(lines) + "\n")
 
-    def expect_installed(self):
-        code, out = self.machine.run_updater(self.install)
-        check((code, out) == (0, CHECKED),
-              f"exit code {code}, report {out!r}")
+    def expect_new_files(self):
         for path, content in self.new.items():
             check(read(os.path.join(self.install, path)) == content, f"{path} is not the new one")
         for path, content in self.old.items():
             check(read(os.path.join(self.install, path + ".old")) == content,
                   f"{path}.old is not the previous content")
+
+    def expect_installed(self):
+        code, out = self.machine.run_updater(self.install)
+        check((code, out) == (0, CHECKED),
+              f"exit code {code}, report {out!r}")
+        self.expect_new_files()
         record = self.machine.host_record(self.host)
         check(record is not None, "the host program was not started")
         check(len(record) == 3 and record[2] == "no_check", f"host arguments {record[1:]!r}")
-        check(self.machine.same_file(record[1], os.path.join(self.install, self.args.program)),
+        check(self.machine.same_file(record[1], self.updater),
               f"the host was told {record[1]!r} as the updater's path")
 
     def expect_refused(self, text):
@@ -271,7 +284,33 @@ def https_update(machine, work, names):
         scenario.expect_installed()
 
 
-SCENARIOS = [console_update, signed_update, tampered_file, https_update]
+def example_host(machine, work, names):
+    """The user starts the example host: it starts the updater beside it and exits; the
+    updater installs the mandatory update and starts the host again with "no_check"."""
+    # A Chinese folder name in every locale: code page 1252 cannot hold it, so only a host that
+    # keeps to wide-character APIs on Windows finds the updater and writes its log.
+    scenario = Scenario(machine, work, names, install="宿主 程序", host=machine.args.example_host)
+    scenario.publish()
+    with serving(scenario.server) as url:
+        scenario.configure(url)
+        code, _ = machine.run(scenario.host, [], scenario.install)
+        check(code == 0, f"the host's first run ended with exit code {code}")
+        log = machine.host_record(scenario.host, ".log", lines=3)
+    check(log is not None, "the host wrote no log")
+    check(len(log) == 3, f"host log {log!r}: not one updater start and one run")
+    started, first, second = log
+    prefix = "started the updater: "
+    check(started.startswith(prefix) and machine.same_file(started[len(prefix):],
+                                                              scenario.updater),
+          f"host log {log!r}: the updater beside the host was not started")
+    check(first.startswith("argument 1: ") and machine.same_file(first[len("argument 1: "):],
+                                                                    scenario.updater),
+          f"host log {log!r}: the host was not told the updater's path")
+    check(second == "argument 2: no_check", f"host log {log!r}: no no_check")
+    scenario.expect_new_files()
+
+
+SCENARIOS = [console_update, signed_update, tampered_file, https_update, example_host]
 
 
 def ensure_locale(lang):
@@ -289,6 +328,8 @@ def main():
     parser.add_argument("--program", default="update.exe", help="the updater's file name")
     parser.add_argument("--host-stub", required=True,
                         help="a program that records its working directory and arguments")
+    parser.add_argument("--example-host", required=True,
+                        help="the example host application, examples/host")
     parser.add_argument("--publish", required=True, help="update-publish for this machine")
     parser.add_argument("--wine", action="store_true", help="run the updater under Wine")
     parser.add_argument("--lang", action="append", choices=sorted(LOCALES),
