@@ -14,9 +14,7 @@ bool fetchForCheck(UpdateContext &context, const QUrl &url, qint64 capBytes, QBy
 {
     // A slow link may take longer than the wait limit for a large list, as long as it keeps
     // moving.
-    TransferLimits limits = TransferLimits::waiting(WaitLimitMs);
-    limits.floorBytesPerSecond = FloorBytesPerSecond;
-    limits.floorWindowMs = FloorWindowMs;
+    TransferLimits limits = TransferLimits::waiting(WaitLimitMs).withFloor();
     limits.maxBodyBytes = capBytes;
     // Asked for as they are: Qt inflates whatever it asked to be compressed, before any check
     // can look at the size.

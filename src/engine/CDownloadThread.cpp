@@ -13,9 +13,7 @@ TransferLimits CDownloadThread::defaultLimits()
 {
     TransferLimits limits;
     limits.silenceMs = DefaultStallTimeoutMs;
-    limits.floorBytesPerSecond = FloorBytesPerSecond;
-    limits.floorWindowMs = FloorWindowMs;
-    return limits;
+    return limits.withFloor();
 }
 
 CDownloadThread::CDownloadThread(QString base, QDir cache, QDir install, QList<FileEntry> entries,

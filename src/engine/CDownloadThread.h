@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DownloadConnections.h"
 #include "FileList.h"
 #include "TransferWatch.h"
 
@@ -35,8 +36,6 @@ class CDownloadThread : public QThread
 public:
     // A transfer that receives nothing for this long is given up.
     static constexpr int DefaultStallTimeoutMs = 30000;
-    // Qt's number of HTTP/1.1 connections to one host.
-    static constexpr int MostConnections = 6;
     // That silence, and the floor every fetch keeps.
     static TransferLimits defaultLimits();
 

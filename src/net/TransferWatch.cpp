@@ -55,6 +55,14 @@ TransferLimits TransferLimits::waiting(int ms)
     return limits;
 }
 
+TransferLimits TransferLimits::withFloor() const
+{
+    TransferLimits limits = *this;
+    limits.floorBytesPerSecond = FloorBytesPerSecond;
+    limits.floorWindowMs = FloorWindowMs;
+    return limits;
+}
+
 TransferWatch::TransferWatch(QNetworkReply *watched, const TransferLimits &transferLimits)
     : reply(watched), limits(transferLimits)
 {

@@ -21,6 +21,8 @@ struct TransferLimits
 
     // Waiting for the answer and for each next byte limited alike, no floor.
     static TransferLimits waiting(int ms);
+    // The same limits with the floor every fetch of a run keeps.
+    TransferLimits withFloor() const;
 };
 
 // The floor every fetch of a run keeps: a file trickled at a byte every ten seconds ends within

@@ -3,20 +3,13 @@
 #include "UiResources.h"
 
 #include <QCoreApplication>
-#include <QRegularExpression>
+#include <QLocale>
 #include <QTranslator>
 
 namespace {
 
 const QString Chinese = QStringLiteral("zh_CN");
 const QString English = QStringLiteral("en");
-
-// "zh-Hans-CN", "zh_TW" and "ZH" are all Chinese: only the first part counts.
-QString primaryLanguage(const QString &name)
-{
-    const int end = name.indexOf(QRegularExpression(QStringLiteral("[-_]")));
-    return name.left(end).toLower();
-}
 
 } // namespace
 
@@ -25,10 +18,11 @@ QString chooseUiLanguage(const QString &configured, const QStringList &uiLanguag
     if (configured == Chinese || configured == English)
         return configured;
     for (const QString &name : uiLanguages) {
-        const QString primary = primaryLanguage(name);
-        if (primary == QLatin1String("zh"))
+        // "zh-Hans-CN" and "zh_TW" are both Chinese.
+        const QLocale::Language spoken = QLocale(name).language();
+        if (spoken == QLocale::Chinese)
             return Chinese;
-        if (primary == QLatin1String("en"))
+        if (spoken == QLocale::English)
             return English;
     }
     return English;

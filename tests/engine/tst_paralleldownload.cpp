@@ -126,7 +126,7 @@ void tst_ParallelDownload::severalAtOnce()
         QStringList starts;
         for (const QList<QVariant> &start : qAsConst(started))
             starts << start.at(0).value<QFileInfo>().fileName();
-        QCOMPARE(starts, expectedStarts.mid(std::min(connections, 6)));
+        QCOMPARE(starts, expectedStarts.mid(std::min(connections, MostConnections)));
         QStringList requested = box->server.requestedPaths();
         requested.sort();
         QCOMPARE(requested, expectedPaths);

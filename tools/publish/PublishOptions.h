@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DownloadConnections.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -15,7 +17,6 @@ enum class PublishCommand
 
 // Transfers a client keeps in flight: a distant server costs a round trip per file otherwise.
 constexpr int DefaultConnections = 4;
-constexpr int MostConnections = 6;
 
 struct PublishOptions
 {
